@@ -1,0 +1,34 @@
+# A thin front over CMake presets. `make demo` and `make test` each install what is missing and
+# build first, so either works alone on a fresh Debian 12 machine.
+PRESET ?= release
+BUILD  := build/$(PRESET)
+JOBS   ?= $(shell nproc)
+
+.PHONY: all deps configure build demo test bench sanitize clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+demo: build
+	@scripts/demo.sh $(BUILD)
+
+test: build
+	@ctest --preset $(PRESET)
+
+bench: build
+	@scripts/bench.sh $(BUILD)
+
+# The sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) and its tests.
+sanitize:
+	@$(MAKE) --no-print-directory test PRESET=debug
+
+clean:
+	@rm -rf build

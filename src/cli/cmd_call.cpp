@@ -1,0 +1,109 @@
+// `kelvane-cli ops` and `kelvane-cli call`: the scripting door into the library by name.
+#include <cstdio>
+#include <iostream>
+
+#include "cli/commands.hpp"
+#include "cli/json_value.hpp"
+#include "registry/registry.hpp"
+#include "runtime/matfile.hpp"
+#include "runtime/text.hpp"
+
+namespace kelvane::cli {
+
+namespace {
+const char* kOpsHelp =
+    "usage: kelvane-cli ops\n"
+    "Lists every operation of the library in its registry order: name, maximum inputs,\n"
+    "maximum outputs (-1 a variable list, -k up to k-1 fixed inputs then a list) and whether\n"
+    "it is built in this version.\n";
+
+const char* kCallHelp =
+    "usage: kelvane-cli call NAME [ARG ...] [--nargout N] [--mat FILE]\n"
+    "Calls the operation NAME by name. Each ARG is JSON: numbers, arrays (nested arrays are\n"
+    "matrix rows), strings, objects for records, {\"re\": ..., \"im\": ...} for complex values;\n"
+    "a bare word that is not JSON is taken as text.\n"
+    "Outputs are printed as JSON, one line per output, or with --mat written as the variables\n"
+    "out1, out2, ... of a MAT file (version 5). An error prints its text on standard error and\n"
+    "the exit code is 1.\n"
+    "  --nargout N   number of outputs to request (default 1, or 0 for operations without)\n"
+    "  --mat FILE    write the outputs to FILE instead of printing them\n";
+
+std::string countText(int n) { return std::to_string(n); }
+}  // namespace
+
+int commandOps(const Arguments& args) {
+  if (!args.empty()) {
+    std::cout << kOpsHelp;
+    return args[0] == "--help" || args[0] == "-h" ? kExitOk : kExitUsage;
+  }
+  const auto& table = registry::library().operations();
+  std::printf("%-32s %6s %7s  %s\n", "name", "inputs", "outputs", "built");
+  for (const auto& e : table.entries())
+    std::printf("%-32s %6s %7s  %s\n", e.name.c_str(), countText(e.maxInputs).c_str(),
+                countText(e.maxOutputs).c_str(), e.built() ? "yes" : "no");
+  return kExitOk;
+}
+
+int commandCall(const Arguments& args) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    std::cout << kCallHelp;
+    return args.empty() ? kExitUsage : kExitOk;
+  }
+  const std::string name = args[0];
+  std::vector<runtime::Value> inputs;
+  int nargout = -1;
+  std::string matFile;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--nargout" || args[i] == "--mat") {
+      if (i + 1 >= args.size()) {
+        std::cerr << "kelvane-cli call: " << args[i] << " needs a value\n";
+        return kExitUsage;
+      }
+      if (args[i] == "--mat") {
+        matFile = args[++i];
+        continue;
+      }
+      auto n = runtime::parseNumber(args[++i]);
+      if (!n || *n < 0 || *n != static_cast<int>(*n)) {
+        std::cerr << "kelvane-cli call: --nargout takes a whole number >= 0\n";
+        return kExitUsage;
+      }
+      nargout = static_cast<int>(*n);
+      continue;
+    }
+    try {
+      inputs.push_back(valueFromArgument(args[i]));
+    } catch (const std::exception& e) {
+      std::cerr << "kelvane-cli call: argument " << inputs.size() + 1 << ": " << e.what() << '\n';
+      return kExitUsage;
+    }
+  }
+  const auto& table = registry::library().operations();
+  if (nargout < 0) {
+    const registry::Entry* e = table.find(name);
+    nargout = (e && e->maxOutputs == 0) ? 0 : 1;
+  }
+  registry::Outputs outputs;
+  try {
+    outputs = table.call(name, inputs, nargout);
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << '\n';
+    return kExitFailure;
+  }
+  if (!matFile.empty()) {
+    std::vector<runtime::MatVariable> vars;
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+      vars.push_back({"out" + std::to_string(i + 1), outputs[i]});
+    try {
+      runtime::writeMatFile(matFile, vars);
+    } catch (const std::exception& e) {
+      std::cerr << e.what() << '\n';
+      return kExitFailure;
+    }
+    return kExitOk;
+  }
+  for (const auto& out : outputs) std::cout << valueToJson(out).dump() << '\n';
+  return kExitOk;
+}
+
+}  // namespace kelvane::cli

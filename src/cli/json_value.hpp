@@ -1,0 +1,27 @@
+// JSON forms of runtime values for the command-line tool.
+//   numbers           3, -1.5; "NaN", "Inf", "-Inf" as strings
+//   arrays            [1, 2, 3] is a 1 x n row; [[1, 2], [3, 4]] a matrix by rows; [] empty
+//   complex           {"re": 1, "im": -2}; a complex array {"re": [..], "im": [..]}
+//   text              "QarnFTM-Traffic"
+//   records           {"drcValue": 1, "packet": [...]}; an array of records is a record array
+//   lists             {"list": [ ... ]} (or any array of mixed kinds)
+//   int32             {"int32": 5}
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "runtime/value.hpp"
+
+namespace kelvane::cli {
+
+// Objects keep their keys in order, as records keep their fields.
+using Json = nlohmann::ordered_json;
+
+runtime::Value valueFromJson(const Json& j);
+Json valueToJson(const runtime::Value& v);
+
+// An argument as typed on the command line: JSON when it parses, otherwise the word as text.
+runtime::Value valueFromArgument(const std::string& arg);
+
+}  // namespace kelvane::cli

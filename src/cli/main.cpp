@@ -1,0 +1,59 @@
+// kelvane-cli: the library's command-line door for scripted production lines and engineers.
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <string>
+
+#include "cli/commands.hpp"
+#include "registry/registry.hpp"
+
+extern "C" void Qarn_FTM_c_libInitialize();
+extern "C" void Qarn_FTM_c_libTerminate();
+
+namespace {
+
+struct Command {
+  int (*run)(const kelvane::cli::Arguments&);
+  const char* summary;
+};
+
+const std::map<std::string, Command>& commands() {
+  static const std::map<std::string, Command> c = {
+      {"ops", {kelvane::cli::commandOps, "list the library's operations by name"}},
+      {"call", {kelvane::cli::commandCall, "call an operation by name with JSON arguments"}},
+  };
+  return c;
+}
+
+int usage(std::ostream& os, int code) {
+  os << "usage: kelvane-cli COMMAND [ARG ...]\n\nCommands:\n";
+  for (const auto& [name, cmd] : commands()) {
+    os << "  " << name << std::string(12 - std::min<std::size_t>(name.size(), 11), ' ')
+       << cmd.summary << '\n';
+  }
+  os << "\n'kelvane-cli COMMAND --help' describes a command.\n";
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage(std::cerr, kelvane::cli::kExitUsage);
+  const std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") return usage(std::cout, 0);
+  auto it = commands().find(name);
+  if (it == commands().end()) {
+    std::cerr << "kelvane-cli: unknown command '" << name << "'\n";
+    return usage(std::cerr, kelvane::cli::kExitUsage);
+  }
+  kelvane::cli::Arguments args(argv + 2, argv + argc);
+  int code = kelvane::cli::kExitFailure;
+  try {
+    Qarn_FTM_c_libInitialize();
+    code = it->second.run(args);
+    Qarn_FTM_c_libTerminate();
+  } catch (const std::exception& e) {
+    std::cerr << "kelvane-cli: " << e.what() << '\n';
+  }
+  return code;
+}

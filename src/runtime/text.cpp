@@ -1,0 +1,158 @@
+#include "runtime/text.hpp"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kelvane::runtime {
+
+std::string numToText(double x) {
+  if (std::isnan(x)) return "NaN";
+  if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
+  if (x == std::trunc(x) && std::fabs(x) < 1e15) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.0f", x == 0 ? 0.0 : x);  // no "-0"
+    return buf;
+  }
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general);
+  return std::string(buf, res.ptr);
+}
+
+std::string formatG(double x) {
+  if (std::isnan(x)) return "NaN";
+  if (std::isinf(x)) return x > 0 ? "Inf" : "-Inf";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%g", x);
+  return buf;
+}
+
+std::optional<double> parseNumber(std::string_view text) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  // Only sign, digits, one decimal point and an exponent: no hex, no inf/nan words.
+  std::size_t i = 0;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  std::size_t digits = 0;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t expDigits = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++expDigits;
+    if (expDigits == 0) return std::nullopt;
+  }
+  if (i != text.size()) return std::nullopt;
+  const std::string s(text);
+  return std::strtod(s.c_str(), nullptr);
+}
+
+namespace {
+std::string expandEscapes(std::string_view f) {
+  std::string out;
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    if (f[i] == '\\' && i + 1 < f.size()) {
+      switch (f[i + 1]) {
+        case 'n': out += '\n', ++i; continue;
+        case 'r': out += '\r', ++i; continue;
+        case 't': out += '\t', ++i; continue;
+        case '\\': out += '\\', ++i; continue;
+        default: break;
+      }
+    }
+    out += f[i];
+  }
+  return out;
+}
+
+std::string formatOne(const std::string& spec, char conv, const FormatArg& arg) {
+  char buf[512];
+  std::string fmt = spec;
+  if (conv == 's') {
+    const std::string s =
+        std::holds_alternative<std::string>(arg) ? std::get<std::string>(arg)
+                                                 : numToText(std::get<double>(arg));
+    fmt += 's';
+    const int n = std::snprintf(nullptr, 0, fmt.c_str(), s.c_str());
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    std::snprintf(out.data(), out.size() + 1, fmt.c_str(), s.c_str());
+    return out;
+  }
+  double x = 0;
+  if (std::holds_alternative<double>(arg)) {
+    x = std::get<double>(arg);
+  } else {
+    // A text given to a numeric conversion prints as text, as in the runtime.
+    return std::get<std::string>(arg);
+  }
+  switch (conv) {
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'x':
+    case 'c':
+      if (x != std::trunc(x) || std::isinf(x) || std::isnan(x)) {
+        if (std::isnan(x) || std::isinf(x)) return numToText(x);
+        fmt += 'e';
+        std::snprintf(buf, sizeof buf, fmt.c_str(), x);
+        return buf;
+      }
+      if (conv == 'c') {
+        return std::string(1, static_cast<char>(static_cast<long long>(x)));
+      }
+      fmt += conv == 'x' ? "llx" : "lld";
+      std::snprintf(buf, sizeof buf, fmt.c_str(), static_cast<long long>(x));
+      return buf;
+    default:
+      if (std::isnan(x) || std::isinf(x)) return numToText(x);
+      fmt += conv;
+      std::snprintf(buf, sizeof buf, fmt.c_str(), x);
+      return buf;
+  }
+}
+}  // namespace
+
+std::string sprintfText(std::string_view format, std::span<const FormatArg> args) {
+  const std::string f = expandEscapes(format);
+  std::string out;
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    if (f[i] != '%') {
+      out += f[i];
+      continue;
+    }
+    if (i + 1 < f.size() && f[i + 1] == '%') {
+      out += '%';
+      ++i;
+      continue;
+    }
+    std::size_t j = i + 1;
+    while (j < f.size() && std::string_view("-+ #0").find(f[j]) != std::string_view::npos) ++j;
+    while (j < f.size() && (std::isdigit(static_cast<unsigned char>(f[j])) || f[j] == '.')) ++j;
+    if (j >= f.size()) {
+      out += f.substr(i);
+      break;
+    }
+    const char conv = f[j];
+    if (std::string_view("sdiugGfeExc").find(conv) == std::string_view::npos) {
+      out += f.substr(i, j - i + 1);
+      i = j;
+      continue;
+    }
+    if (next >= args.size()) break;
+    out += formatOne(f.substr(i, j - i), conv, args[next++]);
+    i = j;
+  }
+  return out;
+}
+
+}  // namespace kelvane::runtime

@@ -1,0 +1,34 @@
+// Number and text conversion rules of the array runtime.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace kelvane::runtime {
+
+// General number-to-text conversion: integral values as plain integers without decimal point or
+// exponent (1955000000, -30), others in the shortest form that reads back to the same double
+// (1.955, 0.1), NaN as "NaN", infinities as "Inf" and "-Inf".
+std::string numToText(double x);
+
+// The C "%g" conversion: six significant digits, exponent notation only when needed
+// (2457600 gives "2.4576e+06").
+std::string formatG(double x);
+
+// Reads one real number in decimal or exponent notation, blanks allowed around it ("  4.5e2 ").
+// Anything else, the empty text included, gives no value.
+std::optional<double> parseNumber(std::string_view text);
+
+// One argument of sprintfText: a number or a text.
+using FormatArg = std::variant<double, std::string>;
+
+// The array runtime's sprintf for the conversions the system uses: %s, %d, %i, %u, %g, %G, %f,
+// %e, %E, %x, %c and %%, with flags, width and precision. A %d or %i given a non-integral number
+// prints it with %e, as the runtime does; the escapes \n, \r, \t, \\ in the format are expanded.
+// Too few arguments end the output at the first conversion that lacks one.
+std::string sprintfText(std::string_view format, std::span<const FormatArg> args);
+
+}  // namespace kelvane::runtime
