@@ -28,7 +28,9 @@ const char* kCallHelp =
     "  --nargout N   number of outputs to request (default 1, or 0 for operations without)\n"
     "  --mat FILE    write the outputs to FILE instead of printing them\n";
 
-std::string countText(int n) { return std::to_string(n); }
+std::string countText(int n) {
+  return std::to_string(n);
+}
 }  // namespace
 
 int commandOps(const Arguments& args) {
@@ -102,7 +104,8 @@ int commandCall(const Arguments& args) {
     }
     return kExitOk;
   }
-  for (const auto& out : outputs) std::cout << valueToJson(out).dump() << '\n';
+  for (const auto& out : outputs)
+    std::cout << valueToJson(out).dump() << '\n';
   return kExitOk;
 }
 

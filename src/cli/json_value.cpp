@@ -14,7 +14,9 @@ bool isSpecialNumber(const json& j) {
   return j.is_string() && (j == "NaN" || j == "Inf" || j == "-Inf");
 }
 
-bool isNumberLike(const json& j) { return j.is_number() || j.is_boolean() || isSpecialNumber(j); }
+bool isNumberLike(const json& j) {
+  return j.is_number() || j.is_boolean() || isSpecialNumber(j);
+}
 
 double toNumber(const json& j) {
   if (j.is_boolean()) return j.get<bool>() ? 1.0 : 0.0;
@@ -46,7 +48,8 @@ bool numericMatrix(const json& j, std::size_t& rows, std::size_t& cols, std::vec
   }
   if (std::all_of(j.begin(), j.end(), isNumberLike)) {
     rows = 1, cols = j.size();
-    for (const auto& x : j) out.push_back(toNumber(x));
+    for (const auto& x : j)
+      out.push_back(toNumber(x));
     return true;
   }
   if (!std::all_of(j.begin(), j.end(), [](const json& r) { return r.is_array(); })) return false;
@@ -56,14 +59,16 @@ bool numericMatrix(const json& j, std::size_t& rows, std::size_t& cols, std::vec
   for (std::size_t r = 0; r < rows; ++r) {
     const auto& row = j[r];
     if (row.size() != cols || !std::all_of(row.begin(), row.end(), isNumberLike)) return false;
-    for (std::size_t c = 0; c < cols; ++c) out[c * rows + r] = toNumber(row[c]);
+    for (std::size_t c = 0; c < cols; ++c)
+      out[c * rows + r] = toNumber(row[c]);
   }
   return true;
 }
 
 Value recordFromObject(const json& j) {
   Value rec = Value::record();
-  for (auto it = j.begin(); it != j.end(); ++it) rec.setField(it.key(), valueFromJson(it.value()));
+  for (auto it = j.begin(); it != j.end(); ++it)
+    rec.setField(it.key(), valueFromJson(it.value()));
   return rec;
 }
 
@@ -82,19 +87,22 @@ Value valueFromJson(const json& j) {
         rc != ic)
       throw runtime::Error("a complex value needs \"re\" and \"im\" of the same shape");
     std::vector<std::complex<double>> z(re.size());
-    for (std::size_t i = 0; i < z.size(); ++i) z[i] = {re[i], im[i]};
+    for (std::size_t i = 0; i < z.size(); ++i)
+      z[i] = {re[i], im[i]};
     return Value::complexMatrix(rr, rc, std::move(z));
   }
   if (j.is_object() && j.size() == 1 && j.contains("int32")) {
     std::size_t r = 0, c = 0;
     std::vector<double> d;
-    if (isNumberLike(j["int32"])) return Value::int32(static_cast<std::int32_t>(toNumber(j["int32"])));
+    if (isNumberLike(j["int32"]))
+      return Value::int32(static_cast<std::int32_t>(toNumber(j["int32"])));
     if (!numericMatrix(j["int32"], r, c, d)) throw runtime::Error("int32 needs numbers");
     return Value::matrix(r, c, std::move(d)).withNumClass(runtime::NumClass::Int32);
   }
   if (j.is_object() && j.size() == 1 && j.contains("list") && j["list"].is_array()) {
     std::vector<Value> items;
-    for (const auto& x : j["list"]) items.push_back(valueFromJson(x));
+    for (const auto& x : j["list"])
+      items.push_back(valueFromJson(x));
     return Value::list(std::move(items));
   }
   if (j.is_object()) return recordFromObject(j);
@@ -110,11 +118,13 @@ Value valueFromJson(const json& j) {
         return isComplexObject(x) && isNumberLike(x["re"]) && isNumberLike(x["im"]);
       })) {
     std::vector<std::complex<double>> z;
-    for (const auto& x : j) z.emplace_back(toNumber(x["re"]), toNumber(x["im"]));
+    for (const auto& x : j)
+      z.emplace_back(toNumber(x["re"]), toNumber(x["im"]));
     return Value::complexRow(std::move(z));
   }
   // An array of records with the same fields in the same order is a record array.
-  if (std::all_of(j.begin(), j.end(), [](const json& x) { return x.is_object() && !isComplexObject(x); })) {
+  if (std::all_of(j.begin(), j.end(),
+                  [](const json& x) { return x.is_object() && !isComplexObject(x); })) {
     Value arr;
     bool same = true;
     for (const auto& x : j) {
@@ -128,14 +138,16 @@ Value valueFromJson(const json& j) {
     if (same) return arr;
   }
   std::vector<Value> items;
-  for (const auto& x : j) items.push_back(valueFromJson(x));
+  for (const auto& x : j)
+    items.push_back(valueFromJson(x));
   return Value::list(std::move(items));
 }
 
 json valueToJson(const Value& v) {
   using runtime::Kind;
   switch (v.kind()) {
-    case Kind::Empty: return json::array();
+    case Kind::Empty:
+      return json::array();
     case Kind::Real: {
       json out;
       const auto d = v.realData();
@@ -145,12 +157,14 @@ json valueToJson(const Value& v) {
         out = numberToJson(d[0]);
       } else if (v.rows() == 1) {
         out = json::array();
-        for (double x : d) out.push_back(numberToJson(x));
+        for (double x : d)
+          out.push_back(numberToJson(x));
       } else {
         out = json::array();
         for (std::size_t r = 0; r < v.rows(); ++r) {
           json row = json::array();
-          for (std::size_t c = 0; c < v.cols(); ++c) row.push_back(numberToJson(d[c * v.rows() + r]));
+          for (std::size_t c = 0; c < v.cols(); ++c)
+            row.push_back(numberToJson(d[c * v.rows() + r]));
           out.push_back(std::move(row));
         }
       }
@@ -159,10 +173,12 @@ json valueToJson(const Value& v) {
     }
     case Kind::Complex: {
       const auto d = v.complexData();
-      if (v.numel() == 1) return json{{"re", numberToJson(d[0].real())}, {"im", numberToJson(d[0].imag())}};
+      if (v.numel() == 1)
+        return json{{"re", numberToJson(d[0].real())}, {"im", numberToJson(d[0].imag())}};
       json re = json::array(), im = json::array();
       if (v.rows() == 1) {
-        for (auto z : d) re.push_back(numberToJson(z.real())), im.push_back(numberToJson(z.imag()));
+        for (auto z : d)
+          re.push_back(numberToJson(z.real())), im.push_back(numberToJson(z.imag()));
       } else {
         for (std::size_t r = 0; r < v.rows(); ++r) {
           json rr = json::array(), ir = json::array();
@@ -175,24 +191,29 @@ json valueToJson(const Value& v) {
       }
       return json{{"re", std::move(re)}, {"im", std::move(im)}};
     }
-    case Kind::Text: return v.str();
+    case Kind::Text:
+      return v.str();
     case Kind::Record: {
       auto one = [&](std::size_t e) {
         json o = json::object();
-        for (const auto& name : v.fieldNames()) o[name] = valueToJson(v.field(name, e));
+        for (const auto& name : v.fieldNames())
+          o[name] = valueToJson(v.field(name, e));
         return o;
       };
       if (v.numel() == 1) return one(0);
       json arr = json::array();
-      for (std::size_t e = 0; e < v.numel(); ++e) arr.push_back(one(e));
+      for (std::size_t e = 0; e < v.numel(); ++e)
+        arr.push_back(one(e));
       return arr;
     }
     case Kind::List: {
       json items = json::array();
-      for (const auto& x : v.items()) items.push_back(valueToJson(x));
+      for (const auto& x : v.items())
+        items.push_back(valueToJson(x));
       return json{{"list", std::move(items)}};
     }
-    case Kind::Handle: return json{{"handle", v.handleId()}};
+    case Kind::Handle:
+      return json{{"handle", v.handleId()}};
   }
   return nullptr;
 }

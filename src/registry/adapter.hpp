@@ -153,7 +153,8 @@ Outputs results(R&& r) {
   if constexpr (IsTuple<T>::value) {
     return std::apply(
         [](auto&&... parts) {
-          return Outputs{Convert<Plain<decltype(parts)>>::to(std::forward<decltype(parts)>(parts))...};
+          return Outputs{
+              Convert<Plain<decltype(parts)>>::to(std::forward<decltype(parts)>(parts))...};
         },
         std::forward<R>(r));
   } else {

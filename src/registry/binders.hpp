@@ -6,8 +6,10 @@
 
 namespace kelvane::registry {
 
-void bindCoding(Library& lib);      // packets, turbo code, scrambler, interleaver, modulation
-void bindSynthesis(Library& lib);   // pilot/MAC/preamble, spreading, filters, driver
+void bindCoding(Library& lib);      // packets, turbo code, scrambler, interleaver, modulation,
+                                    // pilot/MAC/preamble channels
+void bindFilter(Library& lib);      // baseband filter design and filtering
+void bindSynthesis(Library& lib);   // spreading, phase equalizer, upsampling, driver, test data
 void bindInstrument(Library& lib);  // transport, I/O, download, sequence and playback, files
 void bindFrame(Library& lib);       // parameter and configuration files, common actions
 void bindApp(Library& lib);         // application records and the main flow

@@ -128,6 +128,8 @@ constexpr std::array<Declaration, 115> kDeclarations{{
 }};
 }  // namespace
 
-std::span<const Declaration> libraryDeclarations() { return kDeclarations; }
+std::span<const Declaration> libraryDeclarations() {
+  return kDeclarations;
+}
 
 }  // namespace kelvane::registry

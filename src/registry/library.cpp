@@ -8,10 +8,10 @@
 #include "registry/registry.hpp"
 
 namespace {
-constexpr std::array<kelvane::registry::Binder, 5> kBinders = {
-    kelvane::registry::bindCoding,     kelvane::registry::bindSynthesis,
-    kelvane::registry::bindInstrument, kelvane::registry::bindFrame,
-    kelvane::registry::bindApp,
+constexpr std::array<kelvane::registry::Binder, 6> kBinders = {
+    kelvane::registry::bindCoding,    kelvane::registry::bindFilter,
+    kelvane::registry::bindSynthesis, kelvane::registry::bindInstrument,
+    kelvane::registry::bindFrame,     kelvane::registry::bindApp,
 };
 }  // namespace
 

@@ -6,8 +6,7 @@
 
 namespace kelvane::registry {
 
-std::string runtimeErrorText(std::string_view qualifiedName, int line, bool outputs,
-                             int declared) {
+std::string runtimeErrorText(std::string_view qualifiedName, int line, bool outputs, int declared) {
   std::string s = "Run-time Error: File: ";
   s += qualifiedName;
   s += " Line: " + std::to_string(line) + " Column: 1 The function \"";
@@ -51,7 +50,9 @@ void Table::add(std::string name, int maxInputs, int maxOutputs, Operation op,
   e.line = static_cast<int>(where.line());
 }
 
-void Table::setLine(std::string_view name, int line) { at(name).line = line; }
+void Table::setLine(std::string_view name, int line) {
+  at(name).line = line;
+}
 
 const Entry* Table::find(std::string_view name) const {
   auto it = index_.find(name);
@@ -65,8 +66,7 @@ std::string Table::qualifiedName(const Entry& e) const {
 Outputs Table::call(std::string_view name, Args args, int nargout) const {
   const Entry* e = find(name);
   if (!e) {
-    if (module_.empty())
-      throw Error("Undefined function \"" + std::string(name) + "\".");
+    if (module_.empty()) throw Error("Undefined function \"" + std::string(name) + "\".");
     throw Error("Undefined function \"" + std::string(name) + "\" in module " + module_ + ".");
   }
   if (limits(e->maxInputs) && static_cast<int>(args.size()) > e->maxInputs)
@@ -89,7 +89,9 @@ ConsoleSink& consoleSink() {
 }
 }  // namespace
 
-void setConsole(ConsoleSink sink) { consoleSink() = std::move(sink); }
+void setConsole(ConsoleSink sink) {
+  consoleSink() = std::move(sink);
+}
 
 void printToConsole(std::string_view line) {
   if (consoleSink()) {
@@ -112,11 +114,22 @@ Outputs dispatch(const Table& module, Args args, int nargout) {
 // ---- Variables ------------------------------------------------------------------------------
 
 const std::vector<std::string>& Variables::names() {
-  static const std::vector<std::string> n = {
-      "SigGenSettings",  "appInfo",         "configuration",          "controlMarkers",
-      "controlWaveform", "figureList",      "frequency",              "markers",
-      "newSettings",     "parameters",      "preferredBandClass",     "preferredChannelNumber",
-      "preferredTransmitterType", "trafficMarkers", "trafficWaveform", "waveform"};
+  static const std::vector<std::string> n = {"SigGenSettings",
+                                             "appInfo",
+                                             "configuration",
+                                             "controlMarkers",
+                                             "controlWaveform",
+                                             "figureList",
+                                             "frequency",
+                                             "markers",
+                                             "newSettings",
+                                             "parameters",
+                                             "preferredBandClass",
+                                             "preferredChannelNumber",
+                                             "preferredTransmitterType",
+                                             "trafficMarkers",
+                                             "trafficWaveform",
+                                             "waveform"};
   return n;
 }
 
@@ -162,7 +175,8 @@ void Variables::bindAccessors(std::string_view name, std::function<Value()> get,
 // ---- Library and lifecycle ------------------------------------------------------------------
 
 Library::Library() {
-  for (const auto& d : libraryDeclarations()) operations_.declare(d.name, d.maxInputs, d.maxOutputs);
+  for (const auto& d : libraryDeclarations())
+    operations_.declare(d.name, d.maxInputs, d.maxOutputs);
 }
 
 Table& Library::module(const std::string& name) {
@@ -196,7 +210,8 @@ std::unique_ptr<Library>& current() {
 void initialize(std::span<const Binder> binders) {
   if (state == State::Initialized) throw Error("The library is already initialized.");
   auto lib = std::make_unique<Library>();
-  for (Binder b : binders) b(*lib);
+  for (Binder b : binders)
+    b(*lib);
   // The two lines the system prescribes for its run-time error texts.
   lib->operations().setLine("Qarn_FTM_c", 1);
   if (Table& gui = lib->module("Qarn_FTM_GUI_c"); gui.find("InitializeFigures"))
@@ -212,16 +227,20 @@ void terminate() {
   state = State::Terminated;
 }
 
-bool initialized() { return state == State::Initialized; }
+bool initialized() {
+  return state == State::Initialized;
+}
 
 Library& library() {
   switch (state) {
-    case State::Initialized: return *current();
+    case State::Initialized:
+      return *current();
     case State::Uninitialized:
       throw Error("The library is not initialized: call Qarn_FTM_c_libInitialize first.");
     default:
-      throw Error("The library has been terminated: no operation can be called after "
-                  "Qarn_FTM_c_libTerminate.");
+      throw Error(
+          "The library has been terminated: no operation can be called after "
+          "Qarn_FTM_c_libTerminate.");
   }
 }
 
@@ -229,8 +248,12 @@ Outputs call(std::string_view name, std::vector<Value> args, int nargout) {
   return library().operations().call(name, args, nargout);
 }
 
-Value getVariable(std::string_view name) { return library().variables().get(name); }
+Value getVariable(std::string_view name) {
+  return library().variables().get(name);
+}
 
-void setVariable(std::string_view name, Value v) { library().variables().set(name, std::move(v)); }
+void setVariable(std::string_view name, Value v) {
+  library().variables().set(name, std::move(v));
+}
 
 }  // namespace kelvane::registry

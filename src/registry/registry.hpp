@@ -32,14 +32,16 @@ class Error : public std::runtime_error {
 
 // A maximum count: n >= 0 is a fixed maximum; -1 a variable list only; -k (k >= 2) up to k - 1
 // fixed arguments followed by a variable list. Only n >= 0 limits a call.
-constexpr bool limits(int count) { return count >= 0; }
+constexpr bool limits(int count) {
+  return count >= 0;
+}
 
 struct Entry {
   std::string name;
   int maxInputs = 0;
   int maxOutputs = 0;
-  Operation op;   // empty while the operation is not built
-  int line = 0;   // line of the operation's definition, for the run-time error text
+  Operation op;  // empty while the operation is not built
+  int line = 0;  // line of the operation's definition, for the run-time error text
   bool built() const { return static_cast<bool>(op); }
 };
 

@@ -74,7 +74,8 @@ matvar_t* toMatVar(const char* name, const Value& v, Arena& arena) {
     case Kind::Real: {
       if (v.numClass() == NumClass::Int32) {
         auto& buf = arena.ints.emplace_back();
-        for (double x : v.realData()) buf.push_back(static_cast<std::int32_t>(x));
+        for (double x : v.realData())
+          buf.push_back(static_cast<std::int32_t>(x));
         return Mat_VarCreate(name, MAT_C_INT32, MAT_T_INT32, 2, dims, buf.data(),
                              MAT_F_DONT_COPY_DATA);
       }
@@ -85,7 +86,8 @@ matvar_t* toMatVar(const char* name, const Value& v, Arena& arena) {
     case Kind::Complex: {
       auto& re = arena.doubles.emplace_back();
       auto& im = arena.doubles.emplace_back();
-      for (auto z : v.complexData()) re.push_back(z.real()), im.push_back(z.imag());
+      for (auto z : v.complexData())
+        re.push_back(z.real()), im.push_back(z.imag());
       auto& split = arena.splits.emplace_back(mat_complex_split_t{re.data(), im.data()});
       return Mat_VarCreate(name, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, &split,
                            MAT_F_COMPLEX | MAT_F_DONT_COPY_DATA);
@@ -100,10 +102,11 @@ matvar_t* toMatVar(const char* name, const Value& v, Arena& arena) {
     case Kind::Record: {
       const auto& names = v.fieldNames();
       std::vector<const char*> fields;
-      for (const auto& n : names) fields.push_back(n.c_str());
+      for (const auto& n : names)
+        fields.push_back(n.c_str());
       size_t rdims[2] = {v.numel() == 0 ? 0u : 1u, v.numel()};
-      matvar_t* s = Mat_VarCreateStruct(name, 2, rdims, fields.data(),
-                                        static_cast<unsigned>(fields.size()));
+      matvar_t* s =
+          Mat_VarCreateStruct(name, 2, rdims, fields.data(), static_cast<unsigned>(fields.size()));
       if (!s) return nullptr;
       for (size_t e = 0; e < v.numel(); ++e) {
         for (size_t f = 0; f < names.size(); ++f) {
@@ -169,24 +172,37 @@ template <class T>
 std::vector<double> widen(const void* data, size_t n) {
   std::vector<double> out(n);
   const T* p = static_cast<const T*>(data);
-  for (size_t i = 0; i < n; ++i) out[i] = static_cast<double>(p[i]);
+  for (size_t i = 0; i < n; ++i)
+    out[i] = static_cast<double>(p[i]);
   return out;
 }
 
 std::vector<double> numericData(const void* data, matio_classes cls, size_t n, bool& ok) {
   ok = true;
   switch (cls) {
-    case MAT_C_DOUBLE: return widen<double>(data, n);
-    case MAT_C_SINGLE: return widen<float>(data, n);
-    case MAT_C_INT8: return widen<std::int8_t>(data, n);
-    case MAT_C_UINT8: return widen<std::uint8_t>(data, n);
-    case MAT_C_INT16: return widen<std::int16_t>(data, n);
-    case MAT_C_UINT16: return widen<std::uint16_t>(data, n);
-    case MAT_C_INT32: return widen<std::int32_t>(data, n);
-    case MAT_C_UINT32: return widen<std::uint32_t>(data, n);
-    case MAT_C_INT64: return widen<std::int64_t>(data, n);
-    case MAT_C_UINT64: return widen<std::uint64_t>(data, n);
-    default: ok = false; return {};
+    case MAT_C_DOUBLE:
+      return widen<double>(data, n);
+    case MAT_C_SINGLE:
+      return widen<float>(data, n);
+    case MAT_C_INT8:
+      return widen<std::int8_t>(data, n);
+    case MAT_C_UINT8:
+      return widen<std::uint8_t>(data, n);
+    case MAT_C_INT16:
+      return widen<std::int16_t>(data, n);
+    case MAT_C_UINT16:
+      return widen<std::uint16_t>(data, n);
+    case MAT_C_INT32:
+      return widen<std::int32_t>(data, n);
+    case MAT_C_UINT32:
+      return widen<std::uint32_t>(data, n);
+    case MAT_C_INT64:
+      return widen<std::int64_t>(data, n);
+    case MAT_C_UINT64:
+      return widen<std::uint64_t>(data, n);
+    default:
+      ok = false;
+      return {};
   }
 }
 
@@ -208,21 +224,26 @@ struct Reader {
     const std::string vname = v->name ? v->name : "";
 
     switch (v->class_type) {
-      case MAT_C_EMPTY: return Value();
+      case MAT_C_EMPTY:
+        return Value();
       case MAT_C_CHAR: {
         if (n == 0) return Value::text("");
         if (!v->data) bad("text '" + vname + "' has no data");
         std::string s;
         const size_t width = v->data_size > 0 ? static_cast<size_t>(v->data_size) : 1;
-        if (v->nbytes < n * width && v->data_type != MAT_T_UTF8) bad("text '" + vname + "' is truncated");
+        if (v->nbytes < n * width && v->data_type != MAT_T_UTF8)
+          bad("text '" + vname + "' is truncated");
         if (v->data_type == MAT_T_UTF8) {
           s.assign(static_cast<const char*>(v->data), std::min(v->nbytes, n));
         } else {
           for (size_t i = 0; i < n; ++i) {
             unsigned code = 0;
-            if (width == 1) code = static_cast<const std::uint8_t*>(v->data)[i];
-            else if (width == 2) code = static_cast<const std::uint16_t*>(v->data)[i];
-            else code = static_cast<const std::uint32_t*>(v->data)[i];
+            if (width == 1)
+              code = static_cast<const std::uint8_t*>(v->data)[i];
+            else if (width == 2)
+              code = static_cast<const std::uint16_t*>(v->data)[i];
+            else
+              code = static_cast<const std::uint32_t*>(v->data)[i];
             if (code < 0x80 || width == 1) {
               s += static_cast<char>(code);
             } else if (code < 0x800) {  // re-encode wider characters as UTF-8
@@ -240,7 +261,8 @@ struct Reader {
         std::vector<Value> lines;
         for (size_t r = 0; r < rows; ++r) {
           std::string line;
-          for (size_t c = 0; c < cols; ++c) line += s[c * rows + r];
+          for (size_t c = 0; c < cols; ++c)
+            line += s[c * rows + r];
           lines.push_back(Value::text(line));
         }
         return Value::list(std::move(lines)).reshaped(rows, 1);
@@ -294,7 +316,8 @@ struct Reader {
           auto re = numericData(split->Re, v->class_type, n, ok);
           auto im = numericData(split->Im, v->class_type, n, ok);
           std::vector<std::complex<double>> z(n);
-          for (size_t i = 0; i < n; ++i) z[i] = {re[i], im[i]};
+          for (size_t i = 0; i < n; ++i)
+            z[i] = {re[i], im[i]};
           return Value::complexMatrix(rows, cols, std::move(z));
         }
         if (v->nbytes < n * width) bad("array '" + vname + "' is truncated");
@@ -303,7 +326,8 @@ struct Reader {
         Value out = Value::matrix(rows, cols, std::move(d));
         return v->class_type == MAT_C_INT32 ? out.withNumClass(NumClass::Int32) : out;
       }
-      default: bad("variable '" + vname + "' is of a kind this program does not read");
+      default:
+        bad("variable '" + vname + "' is of a kind this program does not read");
     }
   }
 };

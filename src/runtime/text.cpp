@@ -31,24 +31,29 @@ std::string formatG(double x) {
 
 std::optional<double> parseNumber(std::string_view text) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  while (!text.empty() && blank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && blank(text.back()))
+    text.remove_suffix(1);
   if (text.empty()) return std::nullopt;
   // Only sign, digits, one decimal point and an exponent: no hex, no inf/nan words.
   std::size_t i = 0;
   if (text[i] == '+' || text[i] == '-') ++i;
   std::size_t digits = 0;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+    ++i, ++digits;
   if (i < text.size() && text[i] == '.') {
     ++i;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++digits;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+      ++i, ++digits;
   }
   if (digits == 0) return std::nullopt;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     ++i;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
     std::size_t expDigits = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i, ++expDigits;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+      ++i, ++expDigits;
     if (expDigits == 0) return std::nullopt;
   }
   if (i != text.size()) return std::nullopt;
@@ -62,11 +67,20 @@ std::string expandEscapes(std::string_view f) {
   for (std::size_t i = 0; i < f.size(); ++i) {
     if (f[i] == '\\' && i + 1 < f.size()) {
       switch (f[i + 1]) {
-        case 'n': out += '\n', ++i; continue;
-        case 'r': out += '\r', ++i; continue;
-        case 't': out += '\t', ++i; continue;
-        case '\\': out += '\\', ++i; continue;
-        default: break;
+        case 'n':
+          out += '\n', ++i;
+          continue;
+        case 'r':
+          out += '\r', ++i;
+          continue;
+        case 't':
+          out += '\t', ++i;
+          continue;
+        case '\\':
+          out += '\\', ++i;
+          continue;
+        default:
+          break;
       }
     }
     out += f[i];
@@ -78,9 +92,9 @@ std::string formatOne(const std::string& spec, char conv, const FormatArg& arg) 
   char buf[512];
   std::string fmt = spec;
   if (conv == 's') {
-    const std::string s =
-        std::holds_alternative<std::string>(arg) ? std::get<std::string>(arg)
-                                                 : numToText(std::get<double>(arg));
+    const std::string s = std::holds_alternative<std::string>(arg)
+                              ? std::get<std::string>(arg)
+                              : numToText(std::get<double>(arg));
     fmt += 's';
     const int n = std::snprintf(nullptr, 0, fmt.c_str(), s.c_str());
     std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
@@ -136,8 +150,10 @@ std::string sprintfText(std::string_view format, std::span<const FormatArg> args
       continue;
     }
     std::size_t j = i + 1;
-    while (j < f.size() && std::string_view("-+ #0").find(f[j]) != std::string_view::npos) ++j;
-    while (j < f.size() && (std::isdigit(static_cast<unsigned char>(f[j])) || f[j] == '.')) ++j;
+    while (j < f.size() && std::string_view("-+ #0").find(f[j]) != std::string_view::npos)
+      ++j;
+    while (j < f.size() && (std::isdigit(static_cast<unsigned char>(f[j])) || f[j] == '.'))
+      ++j;
     if (j >= f.size()) {
       out += f.substr(i);
       break;

@@ -12,7 +12,9 @@ namespace kelvane::runtime {
 namespace {
 constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-[[noreturn]] void fail(const std::string& msg) { throw Error(msg); }
+[[noreturn]] void fail(const std::string& msg) {
+  throw Error(msg);
+}
 
 void checkShape(std::size_t rows, std::size_t cols, std::size_t n) {
   if (rows * cols != n)
@@ -106,7 +108,8 @@ Value Value::record() {
 
 Value Value::record(std::vector<std::pair<std::string, Value>> fields) {
   Value v = record();
-  for (auto& [name, value] : fields) v.setField(name, std::move(value));
+  for (auto& [name, value] : fields)
+    v.setField(name, std::move(value));
   return v;
 }
 
@@ -136,13 +139,20 @@ Value Value::handle(std::uint64_t id) {
 
 Kind Value::kind() const {
   switch (s_.index()) {
-    case 0: return Kind::Empty;
-    case 1: return Kind::Real;
-    case 2: return Kind::Complex;
-    case 3: return Kind::Text;
-    case 4: return Kind::Record;
-    case 5: return Kind::List;
-    default: return Kind::Handle;
+    case 0:
+      return Kind::Empty;
+    case 1:
+      return Kind::Real;
+    case 2:
+      return Kind::Complex;
+    case 3:
+      return Kind::Text;
+    case 4:
+      return Kind::Record;
+    case 5:
+      return Kind::List;
+    default:
+      return Kind::Handle;
   }
 }
 
@@ -153,37 +163,58 @@ NumClass Value::numClass() const {
 
 std::size_t Value::rows() const {
   switch (s_.index()) {
-    case 0: return 0;
-    case 1: return std::get<RealData>(s_).rows;
-    case 2: return std::get<ComplexData>(s_).rows;
-    case 3: return std::get<TextData>(s_).s.empty() ? 0 : 1;
-    case 4: return std::get<RecordData>(s_).elements.empty() ? 0 : 1;
-    case 5: return std::get<ListData>(s_).rows;
-    default: return 1;
+    case 0:
+      return 0;
+    case 1:
+      return std::get<RealData>(s_).rows;
+    case 2:
+      return std::get<ComplexData>(s_).rows;
+    case 3:
+      return std::get<TextData>(s_).s.empty() ? 0 : 1;
+    case 4:
+      return std::get<RecordData>(s_).elements.empty() ? 0 : 1;
+    case 5:
+      return std::get<ListData>(s_).rows;
+    default:
+      return 1;
   }
 }
 
 std::size_t Value::cols() const {
   switch (s_.index()) {
-    case 0: return 0;
-    case 1: return std::get<RealData>(s_).cols;
-    case 2: return std::get<ComplexData>(s_).cols;
-    case 3: return std::get<TextData>(s_).s.size();
-    case 4: return std::get<RecordData>(s_).elements.size();
-    case 5: return std::get<ListData>(s_).cols;
-    default: return 1;
+    case 0:
+      return 0;
+    case 1:
+      return std::get<RealData>(s_).cols;
+    case 2:
+      return std::get<ComplexData>(s_).cols;
+    case 3:
+      return std::get<TextData>(s_).s.size();
+    case 4:
+      return std::get<RecordData>(s_).elements.size();
+    case 5:
+      return std::get<ListData>(s_).cols;
+    default:
+      return 1;
   }
 }
 
 std::string Value::kindName() const {
   switch (kind()) {
-    case Kind::Empty: return "empty";
-    case Kind::Real: return numClass() == NumClass::Int32 ? "int32" : "double";
-    case Kind::Complex: return "complex";
-    case Kind::Text: return "text";
-    case Kind::Record: return "record";
-    case Kind::List: return "list";
-    case Kind::Handle: return "handle";
+    case Kind::Empty:
+      return "empty";
+    case Kind::Real:
+      return numClass() == NumClass::Int32 ? "int32" : "double";
+    case Kind::Complex:
+      return "complex";
+    case Kind::Text:
+      return "text";
+    case Kind::Record:
+      return "record";
+    case Kind::List:
+      return "list";
+    case Kind::Handle:
+      return "handle";
   }
   return "unknown";
 }
@@ -272,7 +303,9 @@ std::size_t Value::fieldIndex(std::string_view name) const {
   return npos;
 }
 
-const std::vector<std::string>& Value::fieldNames() const { return rec("fieldNames").names; }
+const std::vector<std::string>& Value::fieldNames() const {
+  return rec("fieldNames").names;
+}
 
 bool Value::hasField(std::string_view name) const {
   return isRecord() && fieldIndex(name) != npos;
@@ -295,12 +328,12 @@ Value& Value::field(std::string_view name, std::size_t index) {
 void Value::setField(std::string_view name, Value v, std::size_t index) {
   if (std::holds_alternative<std::monostate>(s_)) s_ = RecordData{{}, {std::vector<Value>{}}};
   auto& r = rec("setField");
-  if (index >= r.elements.size())
-    r.elements.resize(index + 1, std::vector<Value>(r.names.size()));
+  if (index >= r.elements.size()) r.elements.resize(index + 1, std::vector<Value>(r.names.size()));
   std::size_t f = fieldIndex(name);
   if (f == npos) {
     r.names.emplace_back(name);
-    for (auto& e : r.elements) e.emplace_back();
+    for (auto& e : r.elements)
+      e.emplace_back();
     f = r.names.size() - 1;
   }
   r.elements[index][f] = std::move(v);
@@ -311,7 +344,8 @@ void Value::removeField(std::string_view name) {
   const std::size_t f = fieldIndex(name);
   if (f == npos) return;
   r.names.erase(r.names.begin() + static_cast<std::ptrdiff_t>(f));
-  for (auto& e : r.elements) e.erase(e.begin() + static_cast<std::ptrdiff_t>(f));
+  for (auto& e : r.elements)
+    e.erase(e.begin() + static_cast<std::ptrdiff_t>(f));
 }
 
 Value Value::element(std::size_t index) const {
@@ -367,7 +401,8 @@ std::uint64_t Value::handleId() const {
 bool Value::operator==(const Value& o) const {
   if (s_.index() != o.s_.index()) return false;
   switch (s_.index()) {
-    case 0: return true;
+    case 0:
+      return true;
     case 1: {
       const auto &a = std::get<RealData>(s_), &b = std::get<RealData>(o.s_);
       return a.cls == b.cls && a.rows == b.rows && a.cols == b.cols && a.data == b.data;
@@ -376,7 +411,8 @@ bool Value::operator==(const Value& o) const {
       const auto &a = std::get<ComplexData>(s_), &b = std::get<ComplexData>(o.s_);
       return a.rows == b.rows && a.cols == b.cols && a.data == b.data;
     }
-    case 3: return std::get<TextData>(s_).s == std::get<TextData>(o.s_).s;
+    case 3:
+      return std::get<TextData>(s_).s == std::get<TextData>(o.s_).s;
     case 4: {
       const auto &a = std::get<RecordData>(s_), &b = std::get<RecordData>(o.s_);
       return a.names == b.names && a.elements == b.elements;
@@ -385,7 +421,8 @@ bool Value::operator==(const Value& o) const {
       const auto &a = std::get<ListData>(s_), &b = std::get<ListData>(o.s_);
       return a.rows == b.rows && a.cols == b.cols && a.items == b.items;
     }
-    default: return std::get<HandleData>(s_).id == std::get<HandleData>(o.s_).id;
+    default:
+      return std::get<HandleData>(s_).id == std::get<HandleData>(o.s_).id;
   }
 }
 
@@ -425,7 +462,8 @@ std::string quoted(const std::string& s) {
 
 std::string Value::toString() const {
   switch (s_.index()) {
-    case 0: return "[]";
+    case 0:
+      return "[]";
     case 1: {
       const auto& r = std::get<RealData>(s_);
       std::string s = matrixText(r.rows, r.cols, r.data, [](double x) { return numToText(x); });
@@ -435,7 +473,8 @@ std::string Value::toString() const {
       const auto& c = std::get<ComplexData>(s_);
       return matrixText(c.rows, c.cols, c.data, complexText);
     }
-    case 3: return quoted(std::get<TextData>(s_).s);
+    case 3:
+      return quoted(std::get<TextData>(s_).s);
     case 4: {
       const auto& r = std::get<RecordData>(s_);
       std::string s;
@@ -453,13 +492,17 @@ std::string Value::toString() const {
     case 5: {
       const auto& l = std::get<ListData>(s_);
       std::string s = "{list: ";
-      for (std::size_t i = 0; i < l.items.size(); ++i) s += (i ? ", " : "") + l.items[i].toString();
+      for (std::size_t i = 0; i < l.items.size(); ++i)
+        s += (i ? ", " : "") + l.items[i].toString();
       return s + "}";
     }
-    default: return "handle(" + std::to_string(std::get<HandleData>(s_).id) + ")";
+    default:
+      return "handle(" + std::to_string(std::get<HandleData>(s_).id) + ")";
   }
 }
 
-std::ostream& operator<<(std::ostream& os, const Value& v) { return os << v.toString(); }
+std::ostream& operator<<(std::ostream& os, const Value& v) {
+  return os << v.toString();
+}
 
 }  // namespace kelvane::runtime

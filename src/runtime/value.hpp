@@ -149,8 +149,8 @@ class Value {
   struct HandleData {
     std::uint64_t id = 0;
   };
-  using Storage =
-      std::variant<std::monostate, RealData, ComplexData, TextData, RecordData, ListData, HandleData>;
+  using Storage = std::variant<std::monostate, RealData, ComplexData, TextData, RecordData,
+                               ListData, HandleData>;
   Storage s_;
 
   const RecordData& rec(const char* what) const;

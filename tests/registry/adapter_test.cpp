@@ -5,7 +5,9 @@
 namespace kelvane::registry {
 namespace {
 
-double add(double a, std::optional<double> b) { return a + b.value_or(10); }
+double add(double a, std::optional<double> b) {
+  return a + b.value_or(10);
+}
 
 std::tuple<BitRow, std::string, int> split(const BitRow& bits, const std::string& tag) {
   return {BitRow(bits.rbegin(), bits.rend()), tag + "!", static_cast<int>(bits.size())};
@@ -32,7 +34,8 @@ TEST(Adapter, ConvertsInputsOptionalsAndTupleOutputs) {
   EXPECT_EQ(out[2].toDouble(), 3.0);
 
   EXPECT_TRUE(typed(nothing)({}, 0).empty());
-  Operation lambda = typed([](int n) { return std::vector<double>(static_cast<std::size_t>(n), 1.0); });
+  Operation lambda =
+      typed([](int n) { return std::vector<double>(static_cast<std::size_t>(n), 1.0); });
   std::vector<Value> n = {Value::scalar(2)};
   EXPECT_EQ(lambda(n, 1)[0], Value::row({1, 1}));
 }

@@ -41,7 +41,6 @@ class Lifecycle : public ::testing::Test {
   std::array<Binder, 1> binders_{bindSample};
 };
 
-
 TEST(RegistryTable, HoldsTheLibraryNamesInOrderWithTheirCounts) {
   auto decl = libraryDeclarations();
   ASSERT_EQ(decl.size(), 115u);
@@ -51,7 +50,8 @@ TEST(RegistryTable, HoldsTheLibraryNamesInOrderWithTheirCounts) {
   EXPECT_EQ(decl[12].maxOutputs, 2);
   EXPECT_STREQ(decl.back().name, "signal/private/db");
   std::set<std::string> unique;
-  for (const auto& d : decl) unique.insert(d.name);
+  for (const auto& d : decl)
+    unique.insert(d.name);
   EXPECT_EQ(unique.size(), 115u);
   Library lib;
   ASSERT_EQ(lib.operations().entries().size(), 115u);
@@ -117,8 +117,12 @@ TEST_F(Lifecycle, UnknownAndUnbuiltNamesFailClearly) {
 TEST_F(Lifecycle, DispatcherCallbacksTakeExtraInputsAndGuardErrors) {
   const Table& gui = *library().findModule("Qarn_FTM_GUI_c");
   // A callback: control handle, event value, handles record, and any further inputs.
-  std::vector<Value> args = {Value::text("trafficChannelDataRate_Callback"), Value::handle(3),
-                             Value(), Value::record(), Value::scalar(1), Value::scalar(2)};
+  std::vector<Value> args = {Value::text("trafficChannelDataRate_Callback"),
+                             Value::handle(3),
+                             Value(),
+                             Value::record(),
+                             Value::scalar(1),
+                             Value::scalar(2)};
   Outputs out = dispatch(gui, args, 3);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0].toDouble(), 5.0);
@@ -143,8 +147,7 @@ TEST_F(Lifecycle, VariablesReadEmptyUntilSetAndCanBeBound) {
 
   double stored = 0;
   library().variables().bindAccessors(
-      "frequency", [&] { return Value::scalar(stored); },
-      [&](Value v) { stored = v.toDouble(); });
+      "frequency", [&] { return Value::scalar(stored); }, [&](Value v) { stored = v.toDouble(); });
   setVariable("frequency", Value::scalar(1955));
   EXPECT_EQ(stored, 1955.0);
   EXPECT_EQ(getVariable("frequency").toDouble(), 1955.0);

@@ -24,8 +24,8 @@ class MatFile : public ::testing::Test {
 };
 
 Value sampleRecord() {
-  Value gpib = Value::record({{"board", Value::int32(0)}, {"primary", Value::int32(19)},
-                              {"secondary", Value::int32(-1)}});
+  Value gpib = Value::record(
+      {{"board", Value::int32(0)}, {"primary", Value::int32(19)}, {"secondary", Value::int32(-1)}});
   return Value::record({{"type", Value::text("GPIB")},
                         {"GPIB", gpib},
                         {"rate", Value::scalar(38.4)},
@@ -65,12 +65,13 @@ TEST_F(MatFile, ReplacesAtomicallyAndLeavesNoTemporaries) {
   writeMatFile(p, std::vector<MatVariable>{{"fileParameters", Value::text("second")}});
   EXPECT_EQ(readMatFile(p)[0].value.str(), "second");
   std::size_t files = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++files;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_))
+    ++files;
   EXPECT_EQ(files, 1u);
   // A folder that does not exist fails with a message and creates nothing.
-  EXPECT_THROW(writeMatFile(dir_ / "missing" / "x.mat",
-                            std::vector<MatVariable>{{"a", Value::scalar(1)}}),
-               Error);
+  EXPECT_THROW(
+      writeMatFile(dir_ / "missing" / "x.mat", std::vector<MatVariable>{{"a", Value::scalar(1)}}),
+      Error);
 }
 
 TEST_F(MatFile, DamagedFilesAreRefusedWithAMessage) {

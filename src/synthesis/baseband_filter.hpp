@@ -1,0 +1,33 @@
+// The baseband lowpass filter: rectangular hold, or the Std / Acp equiripple designs computed at
+// run time for the oversampling ratio, applied circularly with the delay removed.
+#pragma once
+
+#include <complex>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace kelvane::synthesis {
+
+enum class FilterKind { Rectangular, Std, Acp };
+
+// The selector as a number: 1 rectangular, 3 Acp, any other number Std.
+FilterKind filterKindFor(double filterType);
+// The selector as text: "IS95-STD" Std, "IS95-ACP" Acp, any other text rectangular.
+FilterKind filterKindFor(std::string_view filterType);
+
+// Coefficients of the designs (12 * oversmpl and 26 * oversmpl taps).
+std::vector<double> FilterCoeff_IS95_Std(double oversmpl);
+std::vector<double> FilterCoeff_IS95_Acp(double oversmpl);
+
+// Filters a sample row of any length (the result has the same length).
+std::vector<std::complex<double>> Qarn_BasebandFilter(std::span<const std::complex<double>> frame,
+                                                      double oversamplingRate, FilterKind kind);
+
+// The same result as Qarn_BasebandFilter(upsample(chips, oversamplingRate), ...), computed
+// directly from the chips (polyphase), without building the zero-stuffed row: the synthesis
+// driver's path. Returns chips.size() * oversamplingRate samples.
+std::vector<std::complex<double>> filterZeroStuffedChips(
+    std::span<const std::complex<double>> chips, int oversamplingRate, FilterKind kind);
+
+}  // namespace kelvane::synthesis

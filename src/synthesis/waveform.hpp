@@ -1,0 +1,50 @@
+// The forward-link waveform synthesis driver: packets laid over slots in the 4-slot interlace,
+// preamble, data, MAC and pilot bursts, PN spreading, upsampling, baseband filter, optional
+// phase equalizer and spectral inversion, with the two marker signals.
+#pragma once
+
+#include <complex>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "coding/bits.hpp"
+#include "coding/matrix.hpp"
+#include "synthesis/baseband_filter.hpp"
+
+namespace kelvane::synthesis {
+
+// One entry of the packet list (trfChnParams, ctlChnParams).
+struct PacketRecord {
+  double drcValue = 0;
+  coding::Bits packet;
+  double macIndex = 0;
+};
+
+// The MAC inputs: one row per slot (rpcBits and rpcGains 59 columns, raBits and raGains one value
+// a slot). All empty in the waveforms the application produces.
+struct MacInputs {
+  coding::Matrix<double> rpcBits;
+  coding::Matrix<double> rpcGains;
+  std::vector<double> raBits;
+  std::vector<double> raGains;
+};
+
+struct Waveform {
+  std::vector<std::complex<double>> samples;  // I + jQ, S * 2048 * oversampling samples
+  // One byte a sample: bit 0 marker 1 (half-slot timing), bit 1 marker 2 (RF gate).
+  std::vector<std::uint8_t> markers;
+};
+
+struct SynthesisSettings {
+  double pilotOffsetIndex = 0;  // PN offset in units of 64 chips, 0..511
+  int oversamplingRate = 5;     // samples per chip
+  FilterKind filter = FilterKind::Std;
+  double phaseEqActive = 1;   // 1 applies the phase equalizer, any other value skips it
+  double mirrorSpectrum = 0;  // 0 conjugates the output, any other value leaves it
+};
+
+Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const MacInputs& mac,
+                                   const SynthesisSettings& settings);
+
+}  // namespace kelvane::synthesis
