@@ -29,5 +29,9 @@ std::vector<std::complex<double>> Qarn_BasebandFilter(std::span<const std::compl
 // driver's path. Returns chips.size() * oversamplingRate samples.
 std::vector<std::complex<double>> filterZeroStuffedChips(
     std::span<const std::complex<double>> chips, int oversamplingRate, FilterKind kind);
+// The same into a caller's row of chips.size() * oversamplingRate samples (a waveform buffer
+// that already exists); nothing is allocated beyond a few hundred taps.
+void filterZeroStuffedChips(std::span<const std::complex<double>> chips, int oversamplingRate,
+                            FilterKind kind, std::span<std::complex<double>> out);
 
 }  // namespace kelvane::synthesis
