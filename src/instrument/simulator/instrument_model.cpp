@@ -1,0 +1,722 @@
+#include "instrument/simulator/instrument_model.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kelvane::instrument::sim {
+
+namespace {
+
+constexpr std::size_t kErrorQueueLength = 30;
+constexpr std::size_t kCommandLogLength = 10000;
+constexpr std::string_view kIdentification = "Kelvane,Q7710K simulator,SIM000001,0.1.0";
+
+std::string upperCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string_view trimLeft(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    s.remove_prefix(1);
+  return s;
+}
+
+void expectCount(const std::vector<Param>& params, std::size_t n) {
+  if (params.size() < n) raise(-109);
+  if (params.size() > n) raise(-108);
+}
+
+const std::string& stringParam(const Param& p) {
+  if (p.kind != Param::Kind::String) raise(-104);
+  return p.text;
+}
+
+double ranged(double x, double lo, double hi) {
+  if (x < lo || x > hi) raise(-222);
+  return x;
+}
+
+long integerParam(const Param& p) {
+  const double x = numberValue(p, Unit::None);
+  if (x != std::floor(x) || std::fabs(x) > 2147483647.0) raise(-224);
+  return static_cast<long>(x);
+}
+
+bool near(double a, double b) {
+  return std::fabs(a - b) <= 1e-9 * std::fabs(b);
+}
+
+// A frequency choice given as a keyword or a number with its unit ("2.1MHz", "250.0khz").
+double choiceFrequency(const Param& p) {
+  try {
+    return numberValue(p, Unit::Hertz);
+  } catch (const ScpiError& e) {
+    if (e.code == -104) raise(-224);
+    throw;
+  }
+}
+
+struct FileRef {
+  std::string memory;  // upper case: WFM1, ARBI, MKR1, SEQ
+  std::string name;
+};
+
+// "WFM1:traffic" -> {WFM1, traffic}. File names are printable ASCII without double quotes.
+FileRef fileRef(const Param& p) {
+  const std::string& text = stringParam(p);
+  const auto colon = text.find(':');
+  if (colon == std::string::npos) raise(-257);
+  FileRef ref{upperCase(text.substr(0, colon)), text.substr(colon + 1)};
+  if (ref.name.empty()) raise(-257);
+  for (char c : ref.name)
+    if (c < 0x20 || c > 0x7E || c == '"') raise(-257);
+  return ref;
+}
+
+// Thrown for a command that the fail fault makes fail.
+struct InjectedFailure {};
+
+bool isWaveformMemory(const std::string& memory) {
+  return memory == "WFM1" || memory == "ARBI";
+}
+
+std::string onOff(bool b) {
+  return b ? "1" : "0";
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 0x20 && u < 0x7F) || c == '\t') {
+      out.push_back(c);
+    } else {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", u);
+      out += buf;
+    }
+  }
+  return out;
+}
+
+Instrument::Instrument(std::size_t memorySamples, std::function<void(const std::string&)> observer)
+    : observer_(std::move(observer)), capacity_(memorySamples) {}
+
+const std::vector<Instrument::Command>& Instrument::commands() {
+  using Self = Instrument;
+  static const std::vector<Command> table = [] {
+    std::vector<Command> t;
+    auto add = [&t](const char* header, Handler set, Handler query, bool diagnostic = false) {
+      t.push_back(Command{HeaderPattern(header), set, query, diagnostic});
+    };
+    add(
+        "[SOURce]:RADio:ARB:[STATe]",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.states_.arb = booleanValue(c.params[0]);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = onOff(s.states_.arb);
+        });
+    add(
+        "[SOURce]:RADio:ARB:WAVeform",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          const FileRef ref = fileRef(c.params[0]);
+          if (ref.memory == "SEQ") {
+            if (!s.sequences_.count(ref.name)) raise(-256);
+            s.selected_ = Selection{true, ref.name};
+          } else if (isWaveformMemory(ref.memory)) {
+            if (!s.waveforms_.count(ref.name)) raise(-256);
+            s.selected_ = Selection{false, ref.name};
+          } else {
+            raise(-256);
+          }
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          if (!s.selected_)
+            c.reply = "\"\"";
+          else
+            c.reply = std::string("\"") + (s.selected_->sequence ? "SEQ:" : "WFM1:") +
+                      s.selected_->name + "\"";
+        });
+    add(
+        "[SOURce]:RADio:ARB:SEQuence",
+        [](Self& s, Call& c) {
+          if (c.params.size() < 5 || (c.params.size() - 1) % 4 != 0) raise(-109);
+          const FileRef seq = fileRef(c.params[0]);
+          if (seq.memory != "SEQ") raise(-257);
+          std::vector<Element> elements;
+          for (std::size_t i = 1; i < c.params.size(); i += 4) {
+            Element e;
+            const FileRef wfm = fileRef(c.params[i]);
+            e.repetitions = integerParam(c.params[i + 1]);
+            e.marker1 = integerParam(c.params[i + 2]);
+            e.marker2 = integerParam(c.params[i + 3]);
+            if (e.repetitions < 1 || e.repetitions > 65535) raise(-222);
+            if (e.marker1 < 0 || e.marker2 < 0) raise(-222);
+            if (!isWaveformMemory(wfm.memory) || !s.waveforms_.count(wfm.name)) raise(-256);
+            e.waveform = wfm.name;
+            elements.push_back(std::move(e));
+          }
+          s.sequences_[seq.name] = std::move(elements);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          const FileRef seq = fileRef(c.params[0]);
+          const auto it = s.sequences_.find(seq.name);
+          if (seq.memory != "SEQ" || it == s.sequences_.end()) raise(-256);
+          std::string out;
+          for (const Element& e : it->second) {
+            if (!out.empty()) out += ',';
+            out += "\"WFM1:" + e.waveform + "\"," + std::to_string(e.repetitions) + ',' +
+                   std::to_string(e.marker1) + ',' + std::to_string(e.marker2);
+          }
+          c.reply = out;
+        });
+    add(
+        "[SOURce]:FREQuency:[CW|FIXed]",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.settings_.frequencyHz = ranged(numberValue(c.params[0], Unit::Hertz), 100e3, 6e9);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = formatNumber(s.settings_.frequencyHz);
+        });
+    add(
+        "[SOURce]:POWer:[LEVel]:[IMMediate]:[AMPLitude]",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.settings_.powerDbm = ranged(numberValue(c.params[0], Unit::DbMilliwatt), -136, 20);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = formatNumber(s.settings_.powerDbm);
+        });
+    add(
+        "[SOURce]:RADio:ARB:CLOCk:SRATe",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.settings_.sampleClockHz = ranged(numberValue(c.params[0], Unit::Hertz), 1, 100e6);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = formatNumber(s.settings_.sampleClockHz);
+        });
+    add(
+        "[SOURce]:DM:BBFilter",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          if (isKeyword(c.params[0], "THRough")) {
+            s.settings_.basebandFilter = "Through";
+            return;
+          }
+          const double f = choiceFrequency(c.params[0]);
+          if (near(f, 2.1e6))
+            s.settings_.basebandFilter = "2.1MHz";
+          else if (near(f, 40e6))
+            s.settings_.basebandFilter = "40MHz";
+          else
+            raise(-224);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = s.settings_.basebandFilter;
+        });
+    add(
+        "[SOURce]:RADio:ARB:RSCaling",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.settings_.runtimeScaling = ranged(numberValue(c.params[0], Unit::Percent), 1, 100);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = formatNumber(s.settings_.runtimeScaling);
+        });
+    add(
+        "[SOURce]:DM:IQATtenuation:AUTO",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.settings_.iqAttenuationAuto = booleanValue(c.params[0]);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = onOff(s.settings_.iqAttenuationAuto);
+        });
+    add(
+        "[SOURce]:DM:IQATtenuation:[LEVel]",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          // A value typed in takes the attenuation out of automatic mode.
+          s.settings_.iqAttenuationDb = ranged(numberValue(c.params[0], Unit::Decibel), 0, 40);
+          s.settings_.iqAttenuationAuto = false;
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = formatNumber(s.settings_.iqAttenuationDb);
+        });
+    add(
+        "[SOURce]:POWer:ALC:[STATe]",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.settings_.alc = booleanValue(c.params[0]);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = onOff(s.settings_.alc);
+        });
+    add(
+        "[SOURce]:RADio:ARB:MARKer:RFBLank",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.settings_.rfBlanking = booleanValue(c.params[0]);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = onOff(s.settings_.rfBlanking);
+        });
+    add(
+        "[SOURce]:RADio:ARB:MARKer:POLarity",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          if (isKeyword(c.params[0], "POSitive"))
+            s.settings_.markerPolarityNegative = false;
+          else if (isKeyword(c.params[0], "NEGative"))
+            s.settings_.markerPolarityNegative = true;
+          else
+            raise(-224);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = s.settings_.markerPolarityNegative ? "NEG" : "POS";
+        });
+    add(
+        "[SOURce]:RADio:ARB:CLOCk:REFerence",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          if (isKeyword(c.params[0], "INTernal"))
+            s.settings_.clockReferenceExternal = false;
+          else if (isKeyword(c.params[0], "EXTernal"))
+            s.settings_.clockReferenceExternal = true;
+          else
+            raise(-224);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = s.settings_.clockReferenceExternal ? "EXT" : "INT";
+        });
+    add(
+        "[SOURce]:RADio:ARB:RFILter",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          if (isKeyword(c.params[0], "THRough")) {
+            s.settings_.reconstructionFilter = "Through";
+            return;
+          }
+          const double f = choiceFrequency(c.params[0]);
+          if (near(f, 250e3))
+            s.settings_.reconstructionFilter = "250kHz";
+          else if (near(f, 2.5e6))
+            s.settings_.reconstructionFilter = "2.5MHz";
+          else if (near(f, 8e6))
+            s.settings_.reconstructionFilter = "8MHz";
+          else
+            raise(-224);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = s.settings_.reconstructionFilter;
+        });
+    add(
+        "OUTPut:MODulation:[STATe]",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.states_.modulation = booleanValue(c.params[0]);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = onOff(s.states_.modulation);
+        });
+    add(
+        "OUTPut:[STATe]",
+        [](Self& s, Call& c) {
+          expectCount(c.params, 1);
+          s.states_.rfOutput = booleanValue(c.params[0]);
+        },
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = onOff(s.states_.rfOutput);
+        });
+    add(
+        "MMEMory:DATA",
+        [](Self& s, Call& c) {
+          if (c.params.size() < 2) raise(-109);
+          if (c.params.size() > 2) raise(-108);
+          const FileRef ref = fileRef(c.params[0]);
+          if (c.params[1].kind != Param::Kind::Block) raise(-104);
+          if (!isWaveformMemory(ref.memory) && ref.memory != "MKR1") raise(-257);
+          s.store(ref.memory == "MKR1" ? "MKR1:" + ref.name : "WFM1:" + ref.name,
+                  *c.params[1].block);
+        },
+        nullptr);
+    add(
+        "SYSTem:ERRor:[NEXT]", nullptr,
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          if (s.errors_.empty()) {
+            c.reply = errorEntry(0);
+          } else {
+            c.reply = std::move(s.errors_.front());
+            s.errors_.pop_front();
+          }
+        },
+        true);
+    add(
+        "SYSTem:KELVane:STATe", nullptr,
+        [](Self& s, Call& c) {
+          expectCount(c.params, 0);
+          c.reply = s.stateLocked().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        },
+        true);
+    return t;
+  }();
+  return table;
+}
+
+void Instrument::push(int code) {
+  pushEntry(errorEntry(code));
+}
+
+void Instrument::pushEntry(std::string entry) {
+  // A full queue keeps its oldest entries and marks the loss in its last one.
+  if (errors_.size() >= kErrorQueueLength) {
+    errors_.back() = errorEntry(-350);
+    return;
+  }
+  errors_.push_back(std::move(entry));
+}
+
+void Instrument::log(const std::string& text) {
+  if (commands_.size() >= kCommandLogLength) {
+    commands_.pop_front();
+    ++commandsDropped_;
+  }
+  commands_.push_back(text);
+  if (observer_) observer_(text);
+}
+
+std::size_t Instrument::usedSamples() const {
+  std::size_t used = 0;
+  for (const auto& [name, f] : waveforms_)
+    used += f.samples;
+  return used;
+}
+
+void Instrument::store(const std::string& target, Block& block) {
+  const bool isMarker = target.starts_with("MKR1:");
+  const std::string name = target.substr(5);
+  if (block.discarded) raise(-225);
+  const std::size_t bytes = block.data.size();
+  if (bytes == 0 || (!isMarker && bytes % 4 != 0)) raise(-161);
+  File f;
+  f.samples = isMarker ? bytes : bytes / 4;
+  if (isMarker) {
+    if (f.samples > capacity_) raise(-225);
+    for (std::uint8_t b : block.data) {
+      f.marker1 += b & 1u;
+      f.marker2 += (b >> 1) & 1u;
+    }
+  } else {
+    const auto old = waveforms_.find(name);
+    const std::size_t freed = old == waveforms_.end() ? 0 : old->second.samples;
+    if (f.samples > capacity_ - usedSamples() + freed) raise(-225);
+    // Largest and smallest word in one pass the compiler vectorises.
+    const std::uint8_t* p = block.data.data();
+    int hi = 0;
+    int lo = 0;
+    for (std::size_t i = 0; i < bytes; i += 2) {
+      const int w = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[i] << 8 | p[i + 1]));
+      hi = w > hi ? w : hi;
+      lo = w < lo ? w : lo;
+    }
+    f.peak = std::max(hi, -lo);
+  }
+  f.crc = block.crc;
+  f.bytes = std::move(block.data);
+  (isMarker ? markers_ : waveforms_)[name] = std::move(f);
+}
+
+void Instrument::common(std::string_view header, const std::vector<Param>& params,
+                        std::vector<std::string>& replies) {
+  const std::string h = upperCase(header);
+  if (h == "*IDN?") {
+    expectCount(params, 0);
+    replies.emplace_back(kIdentification);
+  } else if (h == "*OPC?") {
+    // Every command is complete when its message has been carried out.
+    expectCount(params, 0);
+    replies.emplace_back("1");
+  } else if (h == "*TST?") {
+    expectCount(params, 0);
+    replies.emplace_back("0");
+  } else if (h == "*OPC" || h == "*WAI") {
+    expectCount(params, 0);
+  } else if (h == "*RST") {
+    // Settings and states to their defaults; stored files, sequences and the selection stay.
+    expectCount(params, 0);
+    settings_ = Settings{};
+    states_ = States{};
+  } else if (h == "*CLS") {
+    expectCount(params, 0);
+    errors_.clear();
+  } else {
+    raise(-113);
+  }
+}
+
+void Instrument::runUnit(std::string_view unit, std::size_t base, Message& m,
+                         std::vector<std::string>& prefix, bool first, bool failing,
+                         std::vector<std::string>& replies) {
+  const std::string_view trimmed = trimLeft(unit);
+  if (trimmed.empty()) return;
+  base += unit.size() - trimmed.size();
+  const std::size_t blank = trimmed.find_first_of(" \t");
+  const std::string_view header = trimmed.substr(0, blank);
+  const std::string_view rest =
+      blank == std::string_view::npos ? std::string_view{} : trimmed.substr(blank);
+  const std::size_t restBase = base + header.size();
+
+  if (header.front() == '*') {
+    if (failing) throw InjectedFailure{};
+    common(header, splitParams(rest, restBase, m.blocks), replies);
+    return;
+  }
+
+  std::string_view path = header;
+  const bool query = path.ends_with('?');
+  if (query) path.remove_suffix(1);
+  const bool absolute = path.starts_with(':');
+  if (absolute) path.remove_prefix(1);
+  std::vector<std::string> nodes;
+  if (!absolute && !first) nodes = prefix;
+  while (true) {
+    const auto colon = path.find(':');
+    const std::string_view node = path.substr(0, colon);
+    if (node.empty()) raise(-113);
+    nodes.emplace_back(node);
+    if (colon == std::string_view::npos) break;
+    path.remove_prefix(colon + 1);
+  }
+  prefix.assign(nodes.begin(), nodes.end() - 1);
+
+  for (const Command& cmd : commands()) {
+    if (!cmd.header.matches(nodes)) continue;
+    const Handler h = query ? cmd.query : cmd.set;
+    if (h == nullptr) raise(-113);
+    if (failing && !cmd.diagnostic) throw InjectedFailure{};
+    const std::vector<Param> params = splitParams(rest, restBase, m.blocks);
+    Call call{params, {}};
+    h(*this, call);
+    if (query) replies.push_back(std::move(call.reply));
+    return;
+  }
+  if (failing) throw InjectedFailure{};
+  raise(-113);
+}
+
+std::string Instrument::execute(Message&& m) {
+  std::lock_guard lock(mutex_);
+  if (m.text.empty() && m.blocks.empty()) return {};
+  log(printable(m.text));
+  if (m.tooLong) {
+    push(-223);
+    return {};
+  }
+  if (m.badBlockHeader) {
+    push(-161);
+    return {};
+  }
+  bool failing = false;
+  if (!faults_.failPattern.empty()) {
+    const std::string text = upperCase(m.text);
+    failing = text.find(upperCase(faults_.failPattern)) != std::string::npos;
+  }
+
+  std::vector<std::string> replies;
+  std::vector<std::string> prefix;
+  const std::string_view text = m.text;
+  char quote = 0;
+  std::size_t start = 0;
+  bool first = true;
+  auto run = [&](std::size_t end) {
+    try {
+      runUnit(text.substr(start, end - start), start, m, prefix, first, failing, replies);
+    } catch (const ScpiError& e) {
+      push(e.code);
+    } catch (const InjectedFailure&) {
+      pushEntry(printable(faults_.failError));
+    }
+    first = false;
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == ';') {
+      run(i);
+      start = i + 1;
+    }
+  }
+  run(text.size());
+
+  if (replies.empty()) return {};
+  std::string out;
+  for (const std::string& r : replies) {
+    if (!out.empty()) out += ';';
+    out += r;
+  }
+  out += '\n';
+  return out;
+}
+
+nlohmann::json Instrument::state() const {
+  std::lock_guard lock(mutex_);
+  return stateLocked();
+}
+
+nlohmann::json Instrument::stateLocked() const {
+  using nlohmann::json;
+  json files = {{"WFM1", json::object()}, {"MKR1", json::object()}};
+  for (const auto& [name, f] : waveforms_)
+    files["WFM1"][name] = {
+        {"samples", f.samples}, {"bytes", f.bytes.size()}, {"crc32", f.crc}, {"peak", f.peak}};
+  for (const auto& [name, f] : markers_)
+    files["MKR1"][name] = {{"samples", f.samples},
+                           {"crc32", f.crc},
+                           {"marker1Samples", f.marker1},
+                           {"marker2Samples", f.marker2}};
+  json sequences = json::object();
+  for (const auto& [name, elements] : sequences_) {
+    json list = json::array();
+    for (const Element& e : elements)
+      list.push_back({{"waveform", e.waveform},
+                      {"repetitions", e.repetitions},
+                      {"marker1", e.marker1},
+                      {"marker2", e.marker2}});
+    sequences[name] = std::move(list);
+  }
+  json selected = nullptr;
+  if (selected_)
+    selected = {{"kind", selected_->sequence ? "sequence" : "waveform"}, {"name", selected_->name}};
+  const Settings& st = settings_;
+  const std::size_t used = usedSamples();
+  json faults = {{"dropAfterBlockBytes", nullptr},
+                 {"dropLimit", faults_.dropLimit},
+                 {"drops", cuts_},
+                 {"replyDelayMs", faults_.replyDelay.count()},
+                 {"failPattern", printable(faults_.failPattern)},
+                 {"failError", printable(faults_.failError)}};
+  if (faults_.dropAfterBlockBytes) faults["dropAfterBlockBytes"] = *faults_.dropAfterBlockBytes;
+  return {
+      {"identification", kIdentification},
+      {"memory",
+       {{"capacitySamples", capacity_}, {"usedSamples", used}, {"freeSamples", capacity_ - used}}},
+      {"files", std::move(files)},
+      {"sequences", std::move(sequences)},
+      {"selected", std::move(selected)},
+      {"settings",
+       {{"frequencyHz", st.frequencyHz},
+        {"powerDbm", st.powerDbm},
+        {"sampleClockHz", st.sampleClockHz},
+        {"basebandFilter", st.basebandFilter},
+        {"runtimeScaling", st.runtimeScaling},
+        {"iqAttenuationDb", st.iqAttenuationDb},
+        {"iqAttenuationAuto", st.iqAttenuationAuto},
+        {"alc", st.alc},
+        {"rfBlanking", st.rfBlanking},
+        {"markerPolarity", st.markerPolarityNegative ? "negative" : "positive"},
+        {"clockReference", st.clockReferenceExternal ? "external" : "internal"},
+        {"reconstructionFilter", st.reconstructionFilter}}},
+      {"states",
+       {{"arb", states_.arb}, {"rfOutput", states_.rfOutput}, {"modulation", states_.modulation}}},
+      {"errorQueue", errors_},
+      {"commands", commands_},
+      {"commandsDropped", commandsDropped_},
+      {"connections", {{"accepted", accepted_}, {"open", open_}, {"dropped", dropped_}}},
+      {"faults", std::move(faults)},
+  };
+}
+
+void Instrument::setFaults(Faults faults) {
+  std::lock_guard lock(mutex_);
+  faults_ = std::move(faults);
+  cuts_ = 0;
+}
+
+Faults Instrument::faults() const {
+  std::lock_guard lock(mutex_);
+  return faults_;
+}
+
+std::optional<std::uint64_t> Instrument::cutAfter() const {
+  std::lock_guard lock(mutex_);
+  if (!faults_.dropAfterBlockBytes) return std::nullopt;
+  if (faults_.dropLimit != 0 && cuts_ >= faults_.dropLimit) return std::nullopt;
+  return *faults_.dropAfterBlockBytes;
+}
+
+void Instrument::noteCut() {
+  std::lock_guard lock(mutex_);
+  ++cuts_;
+  ++dropped_;
+}
+
+void Instrument::noteConnectionOpened() {
+  std::lock_guard lock(mutex_);
+  ++accepted_;
+  ++open_;
+}
+
+void Instrument::noteConnectionClosed() {
+  std::lock_guard lock(mutex_);
+  --open_;
+}
+
+std::chrono::milliseconds Instrument::replyDelay() const {
+  std::lock_guard lock(mutex_);
+  return faults_.replyDelay;
+}
+
+std::optional<std::vector<std::int16_t>> Instrument::waveformWords(const std::string& name) const {
+  std::lock_guard lock(mutex_);
+  const auto it = waveforms_.find(name);
+  if (it == waveforms_.end()) return std::nullopt;
+  const auto& b = it->second.bytes;
+  std::vector<std::int16_t> words(b.size() / 2);
+  for (std::size_t i = 0; i < words.size(); ++i)
+    words[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(b[2 * i] << 8 | b[2 * i + 1]));
+  return words;
+}
+
+std::optional<std::vector<std::uint8_t>> Instrument::markerBytes(const std::string& name) const {
+  std::lock_guard lock(mutex_);
+  const auto it = markers_.find(name);
+  if (it == markers_.end()) return std::nullopt;
+  return it->second.bytes;
+}
+
+}  // namespace kelvane::instrument::sim

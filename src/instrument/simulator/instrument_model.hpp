@@ -1,0 +1,135 @@
+// The simulated signal generator itself: ARB memory with its WFM1 and MKR1 files, sequences,
+// the selected waveform, RF and baseband settings, states and the SCPI error queue, and the
+// interpreter that carries out one received message. Shared by every connection; thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "instrument/simulator/message_reader.hpp"
+#include "instrument/simulator/scpi.hpp"
+#include "instrument/simulator/simulator.hpp"
+
+namespace kelvane::instrument::sim {
+
+class Instrument {
+ public:
+  explicit Instrument(std::size_t memorySamples,
+                      std::function<void(const std::string&)> observer = {});
+
+  // Carries out one message (commands separated by ';'); returns the reply line with its line
+  // feed, or an empty text when the message asked nothing or every query in it failed.
+  std::string execute(Message&& message);
+
+  nlohmann::json state() const;
+
+  void setFaults(Faults faults);
+  Faults faults() const;
+  // Bytes of a block after which the connection is cut, while that fault is active.
+  std::optional<std::uint64_t> cutAfter() const;
+  void noteCut();
+  void noteConnectionOpened();
+  void noteConnectionClosed();
+  std::chrono::milliseconds replyDelay() const;
+  // The longest block worth keeping: one that fills the whole memory.
+  std::uint64_t keepLimit() const { return 4ull * capacity_; }
+
+  std::optional<std::vector<std::int16_t>> waveformWords(const std::string& name) const;
+  std::optional<std::vector<std::uint8_t>> markerBytes(const std::string& name) const;
+
+ private:
+  // What a command's handler gets: its parameters; a query sets the reply.
+  struct Call {
+    const std::vector<Param>& params;
+    std::string reply;
+  };
+  using Handler = void (*)(Instrument&, Call&);
+  struct Command {
+    HeaderPattern header;
+    Handler set;              // null: query only
+    Handler query;            // null: command only
+    bool diagnostic = false;  // error and state queries: never failed by the fail fault
+  };
+  static const std::vector<Command>& commands();
+
+  struct Settings {
+    double frequencyHz = 1e9;
+    double powerDbm = -136;
+    double sampleClockHz = 100e6;
+    std::string basebandFilter = "Through";
+    double runtimeScaling = 100;
+    double iqAttenuationDb = 0;
+    bool iqAttenuationAuto = true;
+    bool alc = true;
+    bool rfBlanking = false;
+    bool markerPolarityNegative = false;
+    bool clockReferenceExternal = false;
+    std::string reconstructionFilter = "Through";
+  };
+  struct States {
+    bool arb = false;
+    bool rfOutput = false;
+    bool modulation = false;
+  };
+  struct File {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t crc = 0;
+    std::size_t samples = 0;
+    long peak = 0;            // WFM1: largest |word|
+    std::size_t marker1 = 0;  // MKR1: samples with marker 1 set
+    std::size_t marker2 = 0;
+  };
+  struct Element {
+    std::string waveform;
+    long repetitions = 1;
+    long marker1 = 0;
+    long marker2 = 0;
+  };
+  struct Selection {
+    bool sequence = false;
+    std::string name;
+  };
+
+  mutable std::mutex mutex_;
+  std::function<void(const std::string&)> observer_;
+  std::size_t capacity_;
+  std::map<std::string, File> waveforms_;
+  std::map<std::string, File> markers_;
+  std::map<std::string, std::vector<Element>> sequences_;
+  std::optional<Selection> selected_;
+  Settings settings_;
+  States states_;
+  std::deque<std::string> errors_;
+  std::deque<std::string> commands_;
+  std::uint64_t commandsDropped_ = 0;
+  Faults faults_;
+  std::size_t cuts_ = 0;  // drops since the faults were set
+  std::uint64_t accepted_ = 0;
+  std::uint64_t open_ = 0;
+  std::uint64_t dropped_ = 0;
+
+  void push(int code);
+  void pushEntry(std::string entry);
+  void log(const std::string& text);
+  std::size_t usedSamples() const;
+  nlohmann::json stateLocked() const;
+  void runUnit(std::string_view unit, std::size_t base, Message& m,
+               std::vector<std::string>& prefix, bool first, bool failing,
+               std::vector<std::string>& replies);
+  void common(std::string_view header, const std::vector<Param>& params,
+              std::vector<std::string>& replies);
+  void store(const std::string& target, Block& block);
+};
+
+// Bytes outside printable ASCII written as \xHH, so that any text received is valid JSON.
+std::string printable(std::string_view text);
+
+}  // namespace kelvane::instrument::sim

@@ -1,0 +1,148 @@
+#include "instrument/simulator/message_reader.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "instrument/simulator/crc32.hpp"
+
+namespace kelvane::instrument::sim {
+
+MessageReader::MessageReader(std::uint64_t keepLimit, std::size_t textLimit)
+    : keepLimit_(keepLimit), textLimit_(textLimit) {}
+
+void MessageReader::appendText(char c) {
+  if (current_.text.size() < textLimit_)
+    current_.text.push_back(c);
+  else
+    current_.tooLong = true;
+}
+
+void MessageReader::startBlock(std::uint64_t length, bool indefinite) {
+  Block b;
+  b.textOffset = current_.text.size();
+  b.length = indefinite ? 0 : length;
+  b.indefinite = indefinite;
+  b.discarded = !indefinite && length > keepLimit_;
+  b.crc = crc32Begin();
+  if (!b.discarded && !indefinite) b.data.reserve(static_cast<std::size_t>(length));
+  current_.blocks.push_back(std::move(b));
+  blockLength_ = length;
+  blockReceived_ = 0;
+}
+
+void MessageReader::appendBlock(const char* data, std::size_t n) {
+  Block& b = current_.blocks.back();
+  blockReceived_ += n;
+  if (b.indefinite) {
+    b.length += n;
+    if (b.length > keepLimit_) b.discarded = true;
+  }
+  if (b.discarded) {
+    b.data.clear();
+    return;
+  }
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
+  b.data.insert(b.data.end(), bytes, bytes + n);
+  b.crc = crc32Update(b.crc, {bytes, n});
+}
+
+void MessageReader::finish(const std::function<void(Message&&)>& onMessage) {
+  if (!current_.text.empty() && current_.text.back() == '\r' &&
+      (current_.blocks.empty() || current_.blocks.back().textOffset < current_.text.size()))
+    current_.text.pop_back();
+  for (Block& b : current_.blocks)
+    b.crc = crc32End(b.crc);
+  Message done = std::move(current_);
+  current_ = Message{};
+  state_ = State::Text;
+  quote_ = 0;
+  onMessage(std::move(done));
+}
+
+MessageReader::Result MessageReader::feed(std::span<const char> bytes,
+                                          const std::function<void(Message&&)>& onMessage,
+                                          std::optional<std::uint64_t> cutAfter) {
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  while (p < end) {
+    switch (state_) {
+      case State::Text: {
+        const char c = *p++;
+        if (c == '\n') {
+          finish(onMessage);
+        } else if (quote_ != 0) {
+          if (c == quote_) quote_ = 0;
+          appendText(c);
+        } else if (c == '"' || c == '\'') {
+          quote_ = c;
+          appendText(c);
+        } else {
+          appendText(c);
+          if (c == '#') state_ = State::BlockDigit;
+        }
+        break;
+      }
+      case State::BlockDigit: {
+        const char c = *p;
+        if (c == '0') {
+          ++p;
+          appendText(c);
+          startBlock(0, true);
+          state_ = State::Indefinite;
+        } else if (c >= '1' && c <= '9') {
+          ++p;
+          appendText(c);
+          lengthDigits_ = c - '0';
+          blockLength_ = 0;
+          state_ = State::BlockLength;
+        } else {
+          state_ = State::Text;  // "#H1F" and the like: a non-decimal number, not a block
+        }
+        break;
+      }
+      case State::BlockLength: {
+        const char c = *p;
+        if (c < '0' || c > '9') {
+          current_.badBlockHeader = true;
+          state_ = State::Text;
+          break;
+        }
+        ++p;
+        appendText(c);
+        blockLength_ = blockLength_ * 10 + static_cast<std::uint64_t>(c - '0');
+        if (--lengthDigits_ == 0) {
+          startBlock(blockLength_, false);
+          state_ = blockLength_ == 0 ? State::Text : State::BlockData;
+        }
+        break;
+      }
+      case State::BlockData: {
+        std::uint64_t want = blockLength_ - blockReceived_;
+        if (cutAfter && *cutAfter < blockLength_) {
+          if (blockReceived_ >= *cutAfter) return Result::Cut;
+          want = std::min(want, *cutAfter - blockReceived_);
+        }
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(want, end - p));
+        appendBlock(p, n);
+        p += n;
+        if (cutAfter && *cutAfter < blockLength_ && blockReceived_ >= *cutAfter) return Result::Cut;
+        if (blockReceived_ == blockLength_) state_ = State::Text;
+        break;
+      }
+      case State::Indefinite: {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        const char* stop = lf ? lf : end;
+        appendBlock(p, stop - p);
+        p = stop;
+        if (lf) {
+          ++p;
+          finish(onMessage);
+        }
+        break;
+      }
+    }
+  }
+  return Result::Consumed;
+}
+
+}  // namespace kelvane::instrument::sim
