@@ -11,7 +11,9 @@
 //   };
 #pragma once
 
+#include <cmath>
 #include <complex>
+#include <limits>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "registry/registry.hpp"
+#include "runtime/text.hpp"
 #include "runtime/value.hpp"
 
 namespace kelvane::registry {
@@ -55,11 +58,12 @@ struct Convert<I, std::enable_if_t<std::is_integral_v<I> && !std::is_same_v<I, b
                                    !std::is_same_v<I, std::uint8_t>>> {
   static I from(const Value& v) {
     const double x = v.toDouble();
-    if (!(x == static_cast<double>(static_cast<long long>(x))))
-      throw runtime::Error("expected a whole number, got " + v.toString());
-    if constexpr (std::is_unsigned_v<I>) {
-      if (x < 0) throw runtime::Error("expected a non-negative whole number, got " + v.toString());
-    }
+    // 2^digits is exact in a double and one past the largest value of I.
+    const double hi = std::ldexp(1.0, std::numeric_limits<I>::digits);
+    const double lo = std::is_signed_v<I> ? -hi : 0.0;
+    if (!(x >= lo && x < hi) || x != std::trunc(x))
+      throw runtime::Error("expected a whole number in " + runtime::numToText(lo) + " .. " +
+                           runtime::numToText(hi - 1) + ", got " + v.toString());
     return static_cast<I>(x);
   }
   static Value to(I x) { return Value::scalar(static_cast<double>(x)); }
@@ -168,11 +172,14 @@ Operation makeTyped(F fn, std::index_sequence<I...>) {
     if (args.size() > sizeof...(P))
       throw runtime::Error("Too many input arguments: at most " + std::to_string(sizeof...(P)) +
                            " are accepted.");
+    // Braced initialisation converts the inputs left to right, so the first bad or missing
+    // input is the one reported.
+    std::tuple<Plain<P>...> converted{argument<P>(args, I)...};
     if constexpr (std::is_void_v<R>) {
-      fn(argument<P>(args, I)...);
+      std::apply(fn, std::move(converted));
       return {};
     } else {
-      return results(fn(argument<P>(args, I)...));
+      return results(std::apply(fn, std::move(converted)));
     }
   };
 }

@@ -1,8 +1,301 @@
+// By-name entries of the waveform synthesis and the test data: PN sequences and spreading, the
+// phase equalizer with its design helpers, upsampling, the synthesis driver, the payload test
+// patterns and the channel-number conversion.
+#include <algorithm>
+#include <array>
+#include <complex>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "coding/channel_frequency.hpp"
+#include "coding/lfsr.hpp"
+#include "coding/pngenerator.hpp"
+#include "coding/testdata.hpp"
 #include "registry/adapter.hpp"
 #include "registry/binders.hpp"
+#include "synthesis/baseband_filter.hpp"
+#include "synthesis/phase_eq.hpp"
+#include "synthesis/pn.hpp"
+#include "synthesis/upsample.hpp"
+#include "synthesis/waveform.hpp"
 
 namespace kelvane::registry {
 
-void bindSynthesis(Library& /*lib*/) {}
+namespace {
+
+namespace syn = kelvane::synthesis;
+namespace cod = kelvane::coding;
+using cd = std::complex<double>;
+
+std::string shapeText(const Value& v) {
+  return v.kindName() + " " + std::to_string(v.rows()) + "x" + std::to_string(v.cols());
+}
+
+// A numeric vector (or an empty value); anything else is refused with the operation's name.
+void requireVector(const Value& v, const char* operation) {
+  if (v.isEmpty() && !v.isText() && !v.isRecord() && !v.isList()) return;
+  if (!v.isNumeric() || !v.isVector())
+    throw runtime::Error(std::string(operation) + ": expected a numeric vector, got " +
+                         shapeText(v));
+}
+
+bool absent(Args args, std::size_t i) {
+  return i >= args.size() || (args[i].isEmpty() && args[i].isNumeric()) ||
+         args[i].kind() == runtime::Kind::Empty;
+}
+
+// A vector result in the orientation of `like`: a column stays a column, anything else is a row.
+template <class T>
+Value oriented(const Value& like, std::vector<T> data) {
+  const bool column = like.cols() == 1 && like.rows() > 1;
+  if constexpr (std::is_same_v<T, cd>)
+    return column ? Value::complexColumn(std::move(data)) : Value::complexRow(std::move(data));
+  else
+    return column ? Value::column(std::move(data)) : Value::row(std::move(data));
+}
+
+Value circularShiftRightEntry(const Value& input, double count) {
+  requireVector(input, "CircularShiftRight");
+  if (input.isComplex())
+    return oriented(input, syn::CircularShiftRight<cd>(input.complexData(), count));
+  return oriented(input, syn::CircularShiftRight<double>(input.realData(), count));
+}
+
+Value quadSpreadingEntry(const Value& frames, double offsetIndex) {
+  if (!frames.isEmpty() && !frames.isNumeric())
+    throw runtime::Error("Qarn_FwdQuadSpreading: expected a numeric array, got " +
+                         shapeText(frames));
+  std::vector<cd> chips = frames.toComplex();
+  syn::spreadInPlace(chips, offsetIndex);
+  return Value::complexMatrix(frames.rows(), frames.cols(), std::move(chips));
+}
+
+Value phaseEqEntry(const Value& input, double oversamplingRate) {
+  requireVector(input, "Qarn_FwdPhaseEq");
+  return Value::complexRow(syn::Qarn_FwdPhaseEq(input.toComplex(), oversamplingRate));
+}
+
+template <class T>
+Value shiftedMatrix(cod::Matrix<T> m, double amount, double position, bool byRow) {
+  cod::Matrix<T> r = syn::circularShift(std::move(m), amount, position, byRow);
+  if constexpr (std::is_same_v<T, cd>)
+    return Value::complexMatrix(r.rows, r.cols, std::move(r.data));
+  else
+    return Value::matrix(r.rows, r.cols, std::move(r.data));
+}
+
+// circularShift(matrix, [amount], [position], ['r' | 'c']).
+Outputs circularShiftEntry(Args args, int /*nargout*/) {
+  if (args.empty() || args.size() > 4) throw runtime::Error(syn::kCircularShiftUsage);
+  const Value& m = args[0];
+  if (!m.isEmpty() && !m.isNumeric())
+    throw runtime::Error("circularShift: expected a numeric matrix, got " + shapeText(m));
+  const double amount = absent(args, 1) ? 1 : args[1].toDouble();
+  const double position = absent(args, 2) ? 1 : args[2].toDouble();
+  const bool byRow = args.size() < 4 || (args[3].isText() && args[3].str() == "r");
+  if (m.isComplex())
+    return {
+        shiftedMatrix(cod::Matrix<cd>(m.rows(), m.cols(), m.toComplex()), amount, position, byRow)};
+  return {shiftedMatrix(cod::Matrix<double>(m.rows(), m.cols(), m.toDoubles()), amount, position,
+                        byRow)};
+}
+
+Value upsampleEntry(const Value& x, std::size_t N) {
+  requireVector(x, "upsample");
+  // A column (one column, a scalar included) comes back as a column, anything else as a row.
+  const bool column = x.cols() == 1;
+  if (x.isComplex()) {
+    std::vector<cd> y = syn::upsample(x.complexData(), N);
+    return column ? Value::complexColumn(std::move(y)) : Value::complexRow(std::move(y));
+  }
+  std::vector<double> y = syn::upsample(x.realData(), N);
+  return column ? Value::column(std::move(y)) : Value::row(std::move(y));
+}
+
+Value upsampleMarkerEntry(const Value& in, std::size_t ratio) {
+  if (!in.isEmpty() && (!in.isReal() || in.rows() != 1))
+    throw runtime::Error("upsampleMarker: the marker input must be a real row, got " +
+                         shapeText(in));
+  return Value::row(syn::upsampleMarker(in.realData(), ratio));
+}
+
+// GenerateBitStream(type, len, [pattern]); with fewer than two inputs the result is empty.
+Outputs generateBitStreamEntry(Args args, int /*nargout*/) {
+  if (args.size() < 2) return {Value()};
+  std::vector<double> pattern;
+  if (args.size() >= 3) pattern = args[2].toDoubles();
+  return {
+      Convert<BitRow>::to(cod::GenerateBitStream(args[0].toDouble(), args[1].toDouble(), pattern))};
+}
+
+// PNgenerator(n, dataLength, userInvert, seed, zeroSuppresion), every input optional.
+Outputs pnGeneratorEntry(Args args, int /*nargout*/) {
+  double n = 9;
+  if (!absent(args, 0) && args[0].numel() == 1) n = args[0].toDouble();
+  cod::PNGeneratorOptions options;
+  if (!absent(args, 1) && args[1].numel() == 1) {
+    const double len = std::max(args[1].toDouble(), 1.0);
+    try {
+      options.dataLength = Convert<std::size_t>::from(Value::scalar(len));
+    } catch (const runtime::Error& e) {
+      throw runtime::Error(std::string("PNgenerator: dataLength: ") + e.what());
+    }
+  }
+  auto isOne = [&](std::size_t i) {
+    return !absent(args, i) && args[i].numel() == 1 && args[i].isReal() &&
+           args[i].toDouble() == 1.0;
+  };
+  options.userInvert = isOne(2);
+  if (!absent(args, 3)) options.seed = args[3].toDoubles();
+  options.zeroSuppression = isOne(4);
+  return {Convert<BitRow>::to(cod::PNgenerator(n, options))};
+}
+
+Value extendVectorEntry(const Value& data, double reqLength) {
+  requireVector(data, "extendVector");
+  if (!(reqLength >= 0) || reqLength != static_cast<double>(static_cast<long long>(reqLength)))
+    throw runtime::Error("extendVector: reqLength must be a whole number 0 or more, got " +
+                         Value::scalar(reqLength).toString());
+  return Value::row(cod::extendVector(data.realData(), static_cast<std::size_t>(reqLength)));
+}
+
+// --- Qarn_FwdModulatedWaveform ---------------------------------------------------------------
+
+constexpr std::array<const char*, 10> kWaveformInputs{
+    "fwdChnParams",     "rpcBits",          "rpcGains",   "raBits",        "raGains",
+    "pilotOffsetIndex", "oversamplingRate", "filterType", "phaseEqActive", "mirrorSpectrum"};
+
+const Value& waveformInput(Args args, std::size_t i) {
+  if (i >= args.size())
+    throw runtime::Error(std::string("Not enough input arguments: ") + kWaveformInputs[i] +
+                         " (input " + std::to_string(i + 1) + ") is missing.");
+  return args[i];
+}
+
+// The packet list: a 1 x P record array with drcValue, packet and macIndex; empty for none.
+std::vector<syn::PacketRecord> packetList(const Value& v) {
+  std::vector<syn::PacketRecord> packets;
+  if (v.isEmpty()) return packets;
+  if (!v.isRecord())
+    throw runtime::Error("Qarn_FwdModulatedWaveform: fwdChnParams must be a record array, got " +
+                         shapeText(v));
+  for (std::size_t e = 0; e < v.numel(); ++e) {
+    try {
+      packets.push_back({v.field("drcValue", e).toDouble(),
+                         Convert<BitRow>::from(v.field("packet", e)),
+                         v.field("macIndex", e).toDouble()});
+    } catch (const runtime::Error& err) {
+      throw runtime::Error("Qarn_FwdModulatedWaveform: fwdChnParams(" + std::to_string(e + 1) +
+                           "): " + err.what());
+    }
+  }
+  return packets;
+}
+
+std::size_t macRowsOf(const Value& v) {
+  return v.isEmpty() ? 0 : v.rows();
+}
+
+cod::Matrix<double> realMatrix(const Value& v, const char* name) {
+  if (v.isEmpty()) return {};
+  if (!v.isReal())
+    throw runtime::Error(std::string("Qarn_FwdModulatedWaveform: ") + name +
+                         " must be a real matrix, got " + shapeText(v));
+  return cod::Matrix<double>(v.rows(), v.cols(), v.toDoubles());
+}
+
+std::vector<double> realColumn(const Value& v, const char* name) {
+  if (v.isEmpty()) return {};
+  if (!v.isReal() || v.cols() != 1)
+    throw runtime::Error(std::string("Qarn_FwdModulatedWaveform: ") + name +
+                         " must be a real column, one row per slot, got " + shapeText(v));
+  return v.toDoubles();
+}
+
+syn::FilterKind filterKindOf(const Value& v) {
+  if (v.isText()) return syn::filterKindFor(v.str());
+  if (v.isEmpty() && !v.isList() && !v.isRecord()) return syn::FilterKind::Std;
+  if (v.isNumeric() && v.isScalar()) return syn::filterKindFor(v.toDouble());
+  throw runtime::Error("Qarn_FwdModulatedWaveform: filterType must be a number or a text, got " +
+                       shapeText(v));
+}
+
+// (waveform, markers): the complex 1 x N row and the 2 x N 0/1 matrix (marker 1, marker 2).
+Outputs modulatedWaveformEntry(Args args, int nargout) {
+  const std::vector<syn::PacketRecord> packets = packetList(waveformInput(args, 0));
+  syn::MacInputs mac;
+  const Value& rpcBits = waveformInput(args, 1);
+  const Value& raBits = waveformInput(args, 3);
+  mac.rpcBits = realMatrix(rpcBits, "rpcBits");
+  mac.raBits = realColumn(raBits, "raBits");
+  // The gains are read only when there are MAC rows.
+  if (macRowsOf(rpcBits) > 0 || macRowsOf(raBits) > 0) {
+    mac.rpcGains = realMatrix(waveformInput(args, 2), "rpcGains");
+    mac.raGains = realColumn(waveformInput(args, 4), "raGains");
+  }
+  syn::SynthesisSettings settings;
+  settings.pilotOffsetIndex = waveformInput(args, 5).toDouble();
+  try {
+    settings.oversamplingRate = Convert<int>::from(waveformInput(args, 6));
+  } catch (const runtime::Error& e) {
+    throw runtime::Error(std::string("Qarn_FwdModulatedWaveform: oversamplingRate: ") + e.what());
+  }
+  settings.filter = filterKindOf(waveformInput(args, 7));
+  settings.phaseEqActive = waveformInput(args, 8).toDouble();
+  settings.mirrorSpectrum = waveformInput(args, 9).toDouble();
+
+  syn::Waveform w = syn::Qarn_FwdModulatedWaveform(packets, mac, settings);
+  Outputs out;
+  out.push_back(Value::complexRow(std::move(w.samples)));
+  if (nargout >= 2) {
+    std::vector<double> markers(2 * w.markers.size());
+    for (std::size_t n = 0; n < w.markers.size(); ++n) {
+      markers[2 * n] = w.markers[n] & 1u;
+      markers[2 * n + 1] = (w.markers[n] >> 1) & 1u;
+    }
+    out.push_back(Value::matrix(2, w.markers.size(), std::move(markers)));
+  }
+  return out;
+}
+
+}  // namespace
+
+void bindSynthesis(Library& lib) {
+  Table& ops = lib.operations();
+  bindTyped(ops, "lfsr",
+            [](int order, const BitRow& taps, std::size_t m, const BitRow& seed) -> BitRow {
+              return cod::lfsr(order, taps, m, seed);
+            });
+  bindTyped(ops, "CircularShiftRight", circularShiftRightEntry);
+  bindTyped(ops, "Qarn_PNiSequence",
+            [](std::size_t reps) -> BitRow { return syn::Qarn_PNiSequence(reps); });
+  bindTyped(ops, "Qarn_PNqSequence",
+            [](std::size_t reps) -> BitRow { return syn::Qarn_PNqSequence(reps); });
+  bindTyped(ops, "Qarn_FwdQuadSpreading", quadSpreadingEntry);
+
+  bindTyped(ops, "Qarn_FwdPhaseEq", phaseEqEntry);
+  bindTyped(ops, "eqlrfilt", [](double Fs) {
+    syn::TransferFunction tf = syn::eqlrfilt(Fs);
+    return std::tuple{std::move(tf.b), std::move(tf.a)};
+  });
+  bindTyped(
+      ops, "bilinear",
+      [](const std::vector<double>& num, const std::vector<double>& den, double fs, double fp) {
+        syn::TransferFunction tf = syn::bilinear(num, den, fs, fp);
+        return std::tuple{std::move(tf.b), std::move(tf.a)};
+      });
+  ops.bind("circularShift", circularShiftEntry);
+
+  bindTyped(ops, "upsample", upsampleEntry);
+  bindTyped(ops, "upsampleMarker", upsampleMarkerEntry);
+  ops.bind("Qarn_FwdModulatedWaveform", modulatedWaveformEntry);
+
+  ops.bind("GenerateBitStream", generateBitStreamEntry);
+  ops.bind("PNgenerator", pnGeneratorEntry);
+  bindTyped(ops, "extendVector", extendVectorEntry);
+  bindTyped(ops, "Qarn_ChannelNumberToFrequency", cod::Qarn_ChannelNumberToFrequency);
+}
 
 }  // namespace kelvane::registry

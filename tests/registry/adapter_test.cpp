@@ -58,3 +58,32 @@ TEST(Adapter, RefusesValuesOfTheWrongKindWithTheInputNumber) {
 
 }  // namespace
 }  // namespace kelvane::registry
+
+namespace kelvane::registry {
+namespace {
+
+int sum3(int a, int b, int c) { return a + b + c; }
+
+TEST(Adapter, ReportsTheFirstBadInputAndRangeChecksWholeNumbers) {
+  Operation op = typed(sum3);
+  std::vector<Value> one = {Value::scalar(1)};
+  try {
+    op(one, 1);
+    FAIL();
+  } catch (const runtime::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("input 2 is missing"), std::string::npos) << e.what();
+  }
+  std::vector<Value> huge = {Value::scalar(1), Value::scalar(1e30), Value::scalar(3e9)};
+  try {
+    op(huge, 1);
+    FAIL();
+  } catch (const runtime::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("input 2"), std::string::npos) << e.what();
+  }
+  Operation u = typed([](unsigned n) { return n; });
+  std::vector<Value> neg = {Value::scalar(-1)};
+  EXPECT_THROW(u(neg, 1), runtime::Error);
+}
+
+}  // namespace
+}  // namespace kelvane::registry

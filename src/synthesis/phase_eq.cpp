@@ -1,0 +1,193 @@
+#include "synthesis/phase_eq.hpp"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <numbers>
+
+namespace kelvane::synthesis {
+
+namespace {
+
+using cd = std::complex<double>;
+
+// Cyclic prefix and circular advance of the equalizer, in samples.
+std::size_t prefixLength(int oversamplingRate) {
+  return 25 * static_cast<std::size_t>(oversamplingRate) - 1;
+}
+std::size_t advance(int oversamplingRate) {
+  return 2 * static_cast<std::size_t>(oversamplingRate) - 1;
+}
+
+// p(z^-1) * q(z^-1), coefficient rows in ascending powers of z^-1.
+std::vector<double> multiply(const std::vector<double>& p, const std::vector<double>& q) {
+  std::vector<double> r(p.size() + q.size() - 1, 0.0);
+  for (std::size_t i = 0; i < p.size(); ++i)
+    for (std::size_t j = 0; j < q.size(); ++j)
+      r[i + j] += p[i] * q[j];
+  return r;
+}
+
+// Two samples' worth of doubles: the I and Q of one complex sample, filtered together.
+typedef double V2 __attribute__((vector_size(16)));
+
+// std::complex<double> is laid out as double[2] (real, imaginary).
+V2 load(const cd& z) {
+  const double* p = reinterpret_cast<const double*>(&z);
+  return V2{p[0], p[1]};
+}
+void store(cd& z, V2 v) {
+  double* p = reinterpret_cast<double*>(&z);
+  p[0] = v[0];
+  p[1] = v[1];
+}
+
+// The second-order section (a0 = 1) in transposed direct form: two state values, and a short
+// dependency chain from one output to the next.
+struct Section {
+  double b0, b1, b2, a1, a2;
+  explicit Section(const TransferFunction& tf)
+      : b0(tf.b[0]), b1(tf.b[1]), b2(tf.b[2]), a1(tf.a[1]), a2(tf.a[2]) {}
+};
+
+struct SectionState {
+  V2 z1{}, z2{};
+  V2 process(const Section& s, V2 x) {
+    const V2 y = s.b0 * x + z1;
+    z1 = s.b1 * x - s.a1 * y + z2;
+    z2 = s.b2 * x - s.a2 * y;
+    return y;
+  }
+};
+
+// Independent stretches of the waveform filtered side by side: the recursion of one stretch is
+// sequential, several of them keep the arithmetic units busy.
+constexpr std::size_t kChains = 8;
+
+// Samples after which the section's response to its state has decayed below 1e-25: the pole
+// radius is sqrt(a2). A stretch starting there takes its state from that many samples before it.
+// A section that does not decay (no sample rate gives one) is never split.
+std::size_t settlingSamples(const Section& s) {
+  if (!(s.a2 > 0 && s.a2 < 1)) return std::numeric_limits<std::size_t>::max();
+  return static_cast<std::size_t>(std::ceil(std::log(1e-25) / (0.5 * std::log(s.a2))));
+}
+
+}  // namespace
+
+TransferFunction bilinear(std::span<const double> num, std::span<const double> den, double fs,
+                          double fp) {
+  coding::require(num.size() <= den.size(), kBilinearOrderMessage);
+  coding::require(!den.empty(), "bilinear: the denominator is empty");
+  const std::size_t n = den.size() - 1;  // order
+  const double wp = 2 * std::numbers::pi * fp;
+  const double K = wp / std::tan(wp / (2 * fs));
+
+  // Coefficient c of s^(n-j) becomes c K^(n-j) (1 - z^-1)^(n-j) (1 + z^-1)^j.
+  std::vector<std::vector<double>> basis(n + 1);
+  for (std::size_t j = 0; j <= n; ++j) {
+    std::vector<double> t{1.0};
+    for (std::size_t k = 0; k < n - j; ++k)
+      t = multiply(t, {1.0, -1.0});
+    for (std::size_t k = 0; k < j; ++k)
+      t = multiply(t, {1.0, 1.0});
+    basis[j] = std::move(t);
+  }
+  std::vector<double> Kpow(n + 1, 1.0);  // Kpow[j] = K^(n-j)
+  for (std::size_t j = n; j-- > 0;)
+    Kpow[j] = Kpow[j + 1] * K;
+  auto transform = [&](std::span<const double> poly) {
+    const std::size_t pad = n + 1 - poly.size();  // a lower-order numerator, zero-padded
+    std::vector<double> out(n + 1, 0.0);
+    for (std::size_t j = pad; j <= n; ++j) {
+      const double c = poly[j - pad] * Kpow[j];
+      for (std::size_t i = 0; i <= n; ++i)
+        out[i] += c * basis[j][i];
+    }
+    return out;
+  };
+  TransferFunction tf{transform(num), transform(den)};
+  const double a0 = tf.a[0];
+  for (double& x : tf.b)
+    x /= a0;
+  for (double& x : tf.a)
+    x /= a0;
+  return tf;
+}
+
+TransferFunction eqlrfilt(double Fs) {
+  const double w0 = kPhaseEqW0, alpha = kPhaseEqAlpha;
+  const std::vector<double> num{1, -alpha * w0, w0 * w0};
+  const std::vector<double> den{1, alpha * w0, w0 * w0};
+  return bilinear(num, den, Fs, kPhaseEqPrewarpHz);
+}
+
+void phaseEqualizeInPlace(std::span<cd> samples, int oversamplingRate) {
+  coding::require(oversamplingRate >= 1,
+                  "Qarn_FwdPhaseEq: the oversampling rate must be 1 or "
+                  "more, got " +
+                      std::to_string(oversamplingRate));
+  const std::size_t N = samples.size();
+  const std::size_t P = prefixLength(oversamplingRate);
+  const std::size_t D = advance(oversamplingRate);
+  coding::require(N >= P, "Qarn_FwdPhaseEq: " + std::to_string(N) +
+                              " samples are fewer than the cyclic prefix of " + std::to_string(P));
+  const Section section(eqlrfilt(static_cast<double>(oversamplingRate) * kChipRate));
+  const std::size_t settle = std::max(settlingSamples(section), P);
+
+  // The waveform in `chains` stretches; the last takes the remainder. Stretch 0 starts from the
+  // cyclic prefix (the last P samples) as the definition has it; a later stretch starts from its
+  // `settle` preceding samples, which gives the same state to far below rounding.
+  const std::size_t chains = settle <= N / (kChains * 4) ? kChains : 1;
+  const std::size_t L = N / chains;
+  std::array<std::size_t, kChains> start{}, length{};
+  std::array<SectionState, kChains> state{};
+  for (std::size_t c = 0; c < chains; ++c) {
+    start[c] = c * L;
+    length[c] = c + 1 < chains ? L : N - c * L;
+    const std::size_t from = c == 0 ? N - P : start[c] - settle;
+    const std::size_t to = c == 0 ? N : start[c];
+    for (std::size_t n = from; n < to; ++n)
+      state[c].process(section, load(samples[n]));
+  }
+
+  // Output k is y(k + D), circularly: y(j) lands at j - D. The last D inputs of every stretch are
+  // overwritten by the first D outputs of the next one (of the first, for the last) before they
+  // are read, so they are kept aside.
+  std::vector<cd> tails(chains * D);
+  for (std::size_t c = 0; c < chains; ++c)
+    std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(start[c] + length[c] - D), D,
+                tails.begin() + static_cast<std::ptrdiff_t>(c * D));
+  auto target = [&](std::size_t j) -> cd& { return samples[(j + N - D) % N]; };
+
+  for (std::size_t c = 0; c < chains; ++c)
+    for (std::size_t n = 0; n < D; ++n)
+      store(target(start[c] + n), state[c].process(section, load(samples[start[c] + n])));
+  // The bulk, all stretches in step (every stretch is at least L long).
+  if (chains == kChains) {
+    for (std::size_t n = D; n + D < L; ++n) {
+      for (std::size_t c = 0; c < kChains; ++c) {
+        const std::size_t j = start[c] + n;
+        store(samples[j - D], state[c].process(section, load(samples[j])));
+      }
+    }
+  }
+  for (std::size_t c = 0; c < chains; ++c) {
+    const std::size_t bulkEnd = chains == kChains ? std::max(L - D, D) : D;
+    const std::size_t tailStart = length[c] - D;
+    for (std::size_t n = bulkEnd; n < tailStart; ++n)
+      store(target(start[c] + n), state[c].process(section, load(samples[start[c] + n])));
+    for (std::size_t n = tailStart; n < length[c]; ++n)
+      store(target(start[c] + n), state[c].process(section, load(tails[c * D + n - tailStart])));
+  }
+}
+
+std::vector<cd> Qarn_FwdPhaseEq(std::span<const cd> input, double oversamplingRate) {
+  coding::require(oversamplingRate >= 1 && oversamplingRate == std::floor(oversamplingRate) &&
+                      oversamplingRate <= 1e6,
+                  "Qarn_FwdPhaseEq: the oversampling rate must be a whole number 1 or more");
+  std::vector<cd> out(input.begin(), input.end());
+  phaseEqualizeInPlace(out, static_cast<int>(oversamplingRate));
+  return out;
+}
+
+}  // namespace kelvane::synthesis
