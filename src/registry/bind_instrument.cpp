@@ -1,8 +1,102 @@
+// The instrument operations by name: the transport hwIO, the I/O operations (each passes its
+// configuration through formatconfig and calls hwIO with its opcode), download, sequence and
+// playback. Every one returns (status, message).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "instrument/download.hpp"
+#include "instrument/io.hpp"
+#include "instrument/playback.hpp"
+#include "instrument/transport.hpp"
 #include "registry/adapter.hpp"
 #include "registry/binders.hpp"
+#include "registry/convert_instrument.hpp"
 
 namespace kelvane::registry {
 
-void bindInstrument(Library& /*lib*/) {}
+namespace in = kelvane::instrument;
+
+namespace {
+
+using StatusPair = std::tuple<double, std::string>;
+
+StatusPair pair(const in::Status& s) {
+  return {static_cast<double>(s.code), s.message};
+}
+
+// hwIO(opcode, formatconfig(config), further...).
+StatusPair transport(in::hwio::Opcode opcode, const Value& config, std::vector<Value> further) {
+  std::vector<Value> args;
+  args.reserve(further.size() + 2);
+  args.push_back(Value::int32(static_cast<std::int32_t>(opcode)));
+  args.push_back(in::formatconfig(config));
+  for (auto& f : further)
+    args.push_back(std::move(f));
+  return pair(in::hwIO(args));
+}
+
+}  // namespace
+
+void bindInstrument(Library& lib) {
+  using in::hwio::Opcode;
+  Table& t = lib.operations();
+
+  t.bind("hwIO", [](Args args, int /*nargout*/) -> Outputs {
+    const in::Status s = in::hwIO(args);
+    return {Value::scalar(s.code), Value::text(s.message)};
+  });
+  bindTyped(t, "formatconfig", [](const Value& config) { return in::formatconfig(config); });
+  bindTyped(t, "hwPing", [](const Value& config) { return transport(Opcode::Ping, config, {}); });
+  bindTyped(t, "hwSend", [](const Value& config, const Value& command) {
+    return transport(Opcode::Send, config, {command});
+  });
+  bindTyped(t, "hwQuery", [](const Value& config, const Value& query) {
+    return transport(Opcode::Query, config, {query});
+  });
+  // The fourth and fifth inputs are always replaced by "norm" and 1.
+  bindTyped(t, "hwDownload",
+            [](const Value& config, const Value& data, const Value& markers,
+               const std::optional<Value>& /*scaling*/, const std::optional<Value>& /*one*/,
+               const Value& filename) {
+              return transport(Opcode::Download, config,
+                               {data, markers, Value::text("norm"), Value::scalar(1), filename});
+            });
+  bindTyped(t, "hwReturnLocal",
+            [](const Value& config) { return transport(Opcode::ReturnLocal, config, {}); });
+  bindTyped(t, "VerifyComm",
+            [](const Value& config) { return transport(Opcode::Ping, config, {}); });
+
+  bindTyped(t, "VelDownLoadWrap",
+            [](const Value& iq, const Value& marker, const std::string& filename,
+               const in::Configuration& config) {
+              const auto samples = iq.toComplex();
+              const auto markers = in::packMarkers(marker, samples.size());
+              return pair(in::VelDownLoadWrap(samples, markers, filename, config));
+            });
+  bindTyped(t, "VelCreateWaveformSequence_c",
+            [](const std::vector<in::SequenceElement>& elements, const std::string& sequenceFile,
+               const in::Configuration& config) {
+              return pair(in::VelCreateWaveformSequence_c(elements, sequenceFile, config));
+            });
+  bindTyped(t, "VelPlayWaveformSequence_c",
+            [](const std::string& sequenceFile, const in::SigGenSettings& settings,
+               const in::Configuration& config) {
+              return pair(in::VelPlayWaveformSequence_c(sequenceFile, settings, config));
+            });
+  bindTyped(t, "VelPlay_c",
+            [](const std::string& fileName, const in::SigGenSettings& setting,
+               const in::Configuration& config) {
+              return pair(in::VelPlay_c(fileName, setting, config));
+            });
+  bindTyped(
+      t, "VelPlay",
+      [](const std::string& fileName, const in::SigGenSettings& setting,
+         const in::Configuration& config) { return pair(in::VelPlay(fileName, setting, config)); });
+
+  lib.atTerminate([] { in::closeConnections(); });
+}
 
 }  // namespace kelvane::registry

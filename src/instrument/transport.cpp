@@ -1,0 +1,530 @@
+#include "instrument/transport.hpp"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "instrument/block.hpp"
+#include "instrument/link.hpp"
+#include "runtime/text.hpp"
+
+namespace kelvane::instrument {
+
+using link::Clock;
+using link::Failure;
+using link::Link;
+using link::LinkError;
+
+namespace {
+
+std::atomic<std::uint64_t> gConnections{0};
+std::atomic<std::uint64_t> gPartialWrites{0};
+
+// A failure that ends the operation with this status; the connection stays usable.
+struct OpFailure {
+  int code;
+  std::string message;
+};
+
+// The connection failed during the operation: it is dropped, and retried once when it was a
+// reused session that turned out dead.
+struct LinkDown {
+  Failure kind;
+  std::string message;
+};
+
+struct Target {
+  std::string key;        // one session per key: the instrument's address
+  std::string signature;  // link parameters; a change reopens the session
+  std::string label;      // the address for messages
+  bool gpib = false;
+  std::function<std::unique_ptr<Link>(const TransportSettings&)> open;
+};
+
+struct Session {
+  std::string signature;
+  std::unique_ptr<Link> link;
+};
+
+struct State {
+  std::mutex mutex;
+  TransportSettings settings;
+  ProgressReporter progress;
+  std::map<std::string, Session> sessions;
+};
+
+State& state() {
+  static State s;
+  return s;
+}
+
+bool iequals(std::string_view a, const char* b) {
+  return ::strcasecmp(std::string(a).c_str(), b) == 0;
+}
+
+std::string quoted(std::string_view text) {
+  constexpr std::size_t kMax = 80;
+  if (text.size() <= kMax) return "\"" + std::string(text) + "\"";
+  return "\"" + std::string(text.substr(0, kMax)) + "...\"";
+}
+
+// A whole number of a configuration field, or a refusal naming it.
+int wholeField(double x, const char* name, double lo, double hi) {
+  if (!(x == std::trunc(x)) || x < lo || x > hi)
+    throw OpFailure{status::kRefused, std::string("The configuration field ") + name +
+                                          " must be a whole number from " + runtime::numToText(lo) +
+                                          " to " + runtime::numToText(hi) + ", not " +
+                                          runtime::numToText(x) + "."};
+  return static_cast<int>(x);
+}
+
+Target tcpTarget(const Configuration& c) {
+  std::string address = c.TCPIP.address;
+  const auto blank = [](unsigned char ch) { return std::isspace(ch) != 0; };
+  while (!address.empty() && blank(address.front()))
+    address.erase(address.begin());
+  while (!address.empty() && blank(address.back()))
+    address.pop_back();
+  std::string host = address;
+  long port = 5025;
+  auto portText = [&](const std::string& text) {
+    char* end = nullptr;
+    port = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || port < 1 || port > 65535)
+      throw OpFailure{status::kRefused,
+                      "The LAN address \"" + address + "\" has an invalid port \"" + text + "\"."};
+  };
+  if (!host.empty() && host.front() == '[') {  // [IPv6]:port
+    const auto close = host.find(']');
+    if (close == std::string::npos)
+      throw OpFailure{status::kRefused, "The LAN address \"" + address + "\" is not valid."};
+    const std::string rest = host.substr(close + 1);
+    host = host.substr(1, close - 1);
+    if (!rest.empty()) {
+      if (rest.front() != ':')
+        throw OpFailure{status::kRefused, "The LAN address \"" + address + "\" is not valid."};
+      portText(rest.substr(1));
+    }
+  } else if (std::count(host.begin(), host.end(), ':') == 1) {  // host:port
+    const auto colon = host.find(':');
+    portText(host.substr(colon + 1));
+    host = host.substr(0, colon);
+  }
+  // 0.0.0.0 is the unset address; a connect there would reach this computer.
+  if (host.empty() || host == "0.0.0.0" || host == "::")
+    throw OpFailure{status::kRefused,
+                    "No LAN address is set for the signal generator (TCPIP.address is \"" +
+                        c.TCPIP.address + "\"). Set it in the I/O configuration."};
+  Target t;
+  t.key = "TCPIP|" + host + "|" + std::to_string(port);
+  t.label =
+      (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
+  const auto p = static_cast<std::uint16_t>(port);
+  t.open = [host, p](const TransportSettings& s) {
+    return link::openTcp(host, p, s.connectTimeout, s.connectAttempts, s.minimumBytesPerSecond);
+  };
+  return t;
+}
+
+Target serialTarget(const Configuration& c) {
+  const int port = wholeField(c.RS232.port, "RS232.port", 1, 99);
+  const int baud = wholeField(c.RS232.baudrate, "RS232.baudrate", 1, 4000000);
+  std::string device = "/dev/ttyS" + std::to_string(port - 1);
+  if (const char* env = std::getenv(("KELVANE_RS232_PORT" + std::to_string(port)).c_str());
+      env && *env)
+    device = env;
+  Target t;
+  t.key = "RS232|" + device;
+  t.signature = std::to_string(baud) + "|" + c.RS232.handshake;
+  t.label = device;
+  const std::string handshake = c.RS232.handshake;
+  t.open = [device, baud, handshake](const TransportSettings&) {
+    return link::openSerial(device, baud, handshake);
+  };
+  return t;
+}
+
+Target gpibTarget(const Configuration& c) {
+  const int board = wholeField(c.GPIB.board, "GPIB.board", 0, 15);
+  const int primary = wholeField(c.GPIB.primary, "GPIB.primary", 0, 30);
+  const int secondary = wholeField(c.GPIB.secondary, "GPIB.secondary", -1, 31);
+  std::string library = "libgpib.so.0";
+  if (const char* env = std::getenv("KELVANE_GPIB_LIBRARY"); env && *env) library = env;
+  Target t;
+  t.key = "GPIB|" + std::to_string(board) + "|" + std::to_string(primary) + "|" +
+          std::to_string(secondary);
+  t.signature = library;
+  t.label = "GPIB" + std::to_string(board) + "::" + std::to_string(primary);
+  if (secondary >= 0) t.label += "::" + std::to_string(secondary);
+  t.gpib = true;
+  t.open = [library, board, primary, secondary](const TransportSettings& s) {
+    return link::openGpib(library, board, primary, secondary, s.replyTimeout,
+                          s.minimumBytesPerSecond);
+  };
+  return t;
+}
+
+Target target(const Configuration& c) {
+  if (iequals(c.type, "TCPIP")) return tcpTarget(c);
+  if (iequals(c.type, "RS232")) return serialTarget(c);
+  if (iequals(c.type, "GPIB")) return gpibTarget(c);
+  throw OpFailure{status::kRefused,
+                  "Unknown connection type \"" + c.type + "\": expected GPIB, RS232 or TCPIP."};
+}
+
+// The session of `t`, opened when there is none or the one kept is dead.
+Link& acquire(State& st, const Target& t, bool& fresh) {
+  auto it = st.sessions.find(t.key);
+  if (it != st.sessions.end() &&
+      (it->second.signature != t.signature || it->second.link->stale())) {
+    st.sessions.erase(it);
+    it = st.sessions.end();
+  }
+  if (it != st.sessions.end()) {
+    fresh = false;
+    return *it->second.link;
+  }
+  // Only the session of the configuration in use stays open: after a change of address the old
+  // one would hold the instrument's (often single) remote session or the serial port.
+  st.sessions.clear();
+  std::unique_ptr<Link> l;
+  try {
+    l = t.open(st.settings);
+  } catch (const LinkError& e) {
+    switch (e.kind()) {
+      case Failure::Unavailable:
+        throw OpFailure{status::kUnavailable, e.what()};
+      case Failure::Timeout:
+        throw OpFailure{status::kTimeout, "Could not connect to the signal generator at " +
+                                              t.label + ": " + e.what() + "."};
+      default:
+        throw OpFailure{status::kNoConnection, "Could not connect to the signal generator at " +
+                                                   t.label + ": " + e.what() + "."};
+    }
+  }
+  ++gConnections;
+  fresh = true;
+  Link& ref = *l;
+  st.sessions[t.key] = Session{t.signature, std::move(l)};
+  return ref;
+}
+
+// --- SCPI over a link ---------------------------------------------------------------------------
+
+class Scpi {
+ public:
+  Scpi(Link& l, const TransportSettings& s) : link_(l), s_(s) {}
+
+  void write(std::span<const char> bytes, bool endOfMessage, Clock::time_point deadline,
+             const std::string& what) {
+    try {
+      link_.write(bytes, endOfMessage, deadline);
+    } catch (const LinkError& e) {
+      throw down(e, "while sending " + what,
+                 "did not accept " + what + " within " + link::seconds(budget(bytes.size())));
+    }
+  }
+
+  void sendLine(std::string_view text) {
+    std::string line(text);
+    line += '\n';
+    write(line, true, Clock::now() + budget(line.size()), quoted(text));
+  }
+
+  std::string readReply(std::string_view query, std::chrono::milliseconds timeout) {
+    try {
+      return link_.readLine(Clock::now() + timeout);
+    } catch (const LinkError& e) {
+      throw down(e, "while waiting for the answer to " + quoted(query),
+                 "did not answer " + quoted(query) + " within " + link::seconds(timeout));
+    }
+  }
+
+  std::string ask(std::string_view query, std::chrono::milliseconds timeout) {
+    sendLine(query);
+    return readReply(query, timeout);
+  }
+  std::string ask(std::string_view query) { return ask(query, s_.replyTimeout); }
+
+  // Empties the instrument's error queue; its errors make the operation fail with their texts.
+  void checkErrors() {
+    std::vector<std::string> errors;
+    for (int i = 0; i < s_.maxErrorReads; ++i) {
+      const std::string reply = ask(":SYST:ERR?");
+      const auto comma = reply.find(',');
+      const auto code = runtime::parseNumber(reply.substr(0, comma));
+      if (!code)
+        throw OpFailure{status::kInstrumentError,
+                        "Unexpected answer to :SYST:ERR?: " + quoted(reply) + "."};
+      if (*code == 0) break;
+      errors.push_back(reply);
+      if (i + 1 == s_.maxErrorReads) errors.push_back("(further errors not read)");
+    }
+    if (errors.empty()) return;
+    std::string message;
+    for (const auto& e : errors)
+      message += (message.empty() ? "" : "\n") + e;
+    throw OpFailure{status::kInstrumentError, message};
+  }
+
+  // The time a write of `bytes` may take.
+  std::chrono::milliseconds budget(std::size_t bytes) const {
+    const double extra = 1000.0 * static_cast<double>(bytes) / link_.minimumBytesPerSecond();
+    return s_.replyTimeout + std::chrono::milliseconds(static_cast<long long>(std::ceil(extra)));
+  }
+
+  Link& link() { return link_; }
+
+ private:
+  Link& link_;
+  const TransportSettings& s_;
+
+  LinkDown down(const LinkError& e, const std::string& during, const std::string& timedOut) {
+    const std::string& peer = link_.peer();
+    switch (e.kind()) {
+      case Failure::Timeout:
+        return {e.kind(), "The signal generator at " + peer + " " + timedOut + "."};
+      case Failure::Lost:
+        return {e.kind(), "The connection to the signal generator at " + peer + " was lost " +
+                              during + " (" + e.what() + ")."};
+      default:
+        return {e.kind(), "Communication with the signal generator at " + peer + " failed " +
+                              during + ": " + e.what() + "."};
+    }
+  }
+};
+
+int codeOf(Failure kind) {
+  switch (kind) {
+    case Failure::Timeout:
+      return status::kTimeout;
+    case Failure::Lost:
+      return status::kConnectionLost;
+    case Failure::Unavailable:
+      return status::kUnavailable;
+    default:
+      return status::kNoConnection;
+  }
+}
+
+// Runs `op` on the session of `config` with every failure turned into a status. A reused
+// session found dead during the operation is reopened and the operation tried once more when
+// `retry` allows it (commands and queries; never a download, which may be half stored).
+template <class Op>
+Status run(const Configuration& config, bool retry, Op op) {
+  State& st = state();
+  std::lock_guard lock(st.mutex);
+  try {
+    const Target t = target(config);
+    for (int attempt = 0;; ++attempt) {
+      bool fresh = false;
+      Link& l = acquire(st, t, fresh);
+      try {
+        Scpi scpi(l, st.settings);
+        return op(scpi, t);
+      } catch (const LinkDown& d) {
+        st.sessions.erase(t.key);
+        if (d.kind == Failure::Lost && !fresh && retry && attempt == 0) continue;
+        return {codeOf(d.kind), d.message};
+      }
+    }
+  } catch (const OpFailure& f) {
+    return {f.code, f.message};
+  } catch (const std::exception& e) {
+    return {status::kNoConnection, std::string("Instrument transport failure: ") + e.what()};
+  } catch (...) {
+    return {status::kNoConnection, "Instrument transport failure."};
+  }
+}
+
+std::optional<std::string> badLine(std::string_view text, const char* what) {
+  if (text.find_first_of("\r\n") != std::string_view::npos)
+    return std::string("The ") + what + " holds a line break and was not sent.";
+  if (text.empty()) return std::string("The ") + what + " is empty and was not sent.";
+  return std::nullopt;
+}
+
+}  // namespace
+
+namespace link {
+void countPartialWrite() {
+  ++gPartialWrites;
+}
+
+std::string seconds(std::chrono::milliseconds ms) {
+  return runtime::formatG(static_cast<double>(ms.count()) / 1000.0) + " s";
+}
+}  // namespace link
+
+TransportSettings transportSettings() {
+  std::lock_guard lock(state().mutex);
+  return state().settings;
+}
+
+void setTransportSettings(const TransportSettings& settings) {
+  std::lock_guard lock(state().mutex);
+  state().settings = settings;
+  state().settings.chunkBytes = std::max<std::size_t>(settings.chunkBytes, 4);
+  state().settings.minimumBytesPerSecond = std::max(settings.minimumBytesPerSecond, 1.0);
+}
+
+ProgressReporter setProgressReporter(ProgressReporter reporter) {
+  std::lock_guard lock(state().mutex);
+  std::swap(state().progress, reporter);
+  return reporter;
+}
+
+TransportStatistics transportStatistics() {
+  return {gConnections.load(), gPartialWrites.load()};
+}
+
+void closeConnections() {
+  std::lock_guard lock(state().mutex);
+  state().sessions.clear();
+}
+
+namespace hwio {
+
+Status ping(const Configuration& config) {
+  return run(config, true, [](Scpi& scpi, const Target&) {
+    return Status{status::kOk, "Connected to " + scpi.ask("*IDN?")};
+  });
+}
+
+Status send(const Configuration& config, std::string_view command) {
+  if (auto bad = badLine(command, "command")) return {status::kRefused, *bad};
+  return run(config, true, [command](Scpi& scpi, const Target&) {
+    scpi.sendLine(command);
+    scpi.checkErrors();
+    return Status{};
+  });
+}
+
+Status query(const Configuration& config, std::string_view query) {
+  if (auto bad = badLine(query, "query")) return {status::kRefused, *bad};
+  return run(config, true, [query](Scpi& scpi, const Target&) {
+    return Status{status::kOk, scpi.ask(query)};
+  });
+}
+
+Status download(const Configuration& config, std::span<const std::complex<double>> iq,
+                std::span<const std::uint8_t> markers, std::string_view name) {
+  const auto refuse = [](std::string m) { return Status{status::kRefused, std::move(m)}; };
+  if (name.empty()) return refuse("The waveform has no name; nothing was sent.");
+  if (std::any_of(name.begin(), name.end(), [](char ch) {
+        const auto u = static_cast<unsigned char>(ch);
+        return ch == '"' || u < 0x20 || u == 0x7f;
+      }))
+    return refuse(
+        "The waveform name holds a double quote or a control character; nothing was "
+        "sent.");
+  if (iq.empty()) return refuse("The waveform \"" + std::string(name) + "\" has no samples.");
+  if (markers.size() != iq.size())
+    return refuse("The waveform \"" + std::string(name) + "\" has " + std::to_string(iq.size()) +
+                  " samples but " + std::to_string(markers.size()) + " marker samples.");
+  if (4 * static_cast<std::uint64_t>(iq.size()) >= 1000000000ull)
+    return refuse("The waveform \"" + std::string(name) + "\" is too long to download.");
+  const auto scale = normScale(iq);
+  if (!scale)
+    return refuse("The waveform \"" + std::string(name) +
+                  "\" holds a sample that is not a finite number; nothing was sent.");
+
+  return run(config, false, [&](Scpi& scpi, const Target&) {
+    State& st = state();
+    const std::string wfmName(name);
+    const std::uint64_t n = iq.size();
+    const std::uint64_t total = 5 * n;
+    std::uint64_t sent = 0;
+    auto report = [&] {
+      if (st.progress) st.progress(DownloadProgress{name, sent, total});
+    };
+    const std::string what = "the waveform \"" + wfmName + "\"";
+    auto lost = [&](LinkDown d) {
+      d.message.pop_back();  // the full stop: the byte count follows
+      d.message += " after " + std::to_string(sent) + " of " + std::to_string(total) +
+                   " bytes of the download.";
+      return d;
+    };
+    const std::size_t chunk =
+        std::max<std::size_t>(4, scpi.link().preferredChunkBytes(st.settings.chunkBytes) / 4 * 4);
+    std::vector<char> buffer(std::min<std::uint64_t>(chunk, 4 * n));
+    report();
+    try {
+      const std::string wfm = ":MMEM:DATA \"WFM1:" + wfmName + "\"," + definiteLengthHeader(4 * n);
+      scpi.write(wfm, false, Clock::now() + scpi.budget(wfm.size()), what);
+      const std::size_t perChunk = buffer.size() / 4;
+      for (std::size_t i = 0; i < iq.size(); i += perChunk) {
+        const auto part = iq.subspan(i, std::min(perChunk, iq.size() - i));
+        const std::span<char> out(buffer.data(), 4 * part.size());
+        encodeIqWords(part, *scale, out);
+        scpi.write(out, false, Clock::now() + scpi.budget(out.size()), what);
+        sent += out.size();
+        report();
+      }
+      scpi.write(std::string_view("\n"), true, Clock::now() + scpi.budget(1), what);
+
+      const std::string mkr = ":MMEM:DATA \"MKR1:" + wfmName + "\"," + definiteLengthHeader(n);
+      scpi.write(mkr, false, Clock::now() + scpi.budget(mkr.size()), what);
+      for (std::size_t i = 0; i < markers.size(); i += buffer.size()) {
+        const std::size_t count = std::min(buffer.size(), markers.size() - i);
+        for (std::size_t k = 0; k < count; ++k)
+          buffer[k] = static_cast<char>(markers[i + k] & 0x3);
+        const std::span<const char> out(buffer.data(), count);
+        scpi.write(out, false, Clock::now() + scpi.budget(count), what);
+        sent += count;
+        report();
+      }
+      scpi.write(std::string_view("\n"), true, Clock::now() + scpi.budget(1), what);
+    } catch (const LinkDown& d) {
+      throw lost(d);
+    }
+    // The instrument answers *OPC? once the waveform is stored. A connection reset after the
+    // last byte shows here, when the blocks still fitted into the socket buffers.
+    std::string done;
+    try {
+      done = scpi.ask("*OPC?", scpi.budget(total));
+    } catch (const LinkDown& d) {
+      throw lost(d);
+    }
+    if (runtime::parseNumber(done) != 1.0)
+      throw OpFailure{status::kInstrumentError,
+                      "Unexpected answer to *OPC? after the download: " + quoted(done) + "."};
+    scpi.checkErrors();
+    return Status{status::kOk,
+                  "Waveform \"" + wfmName + "\" stored (" + std::to_string(n) + " samples)."};
+  });
+}
+
+Status returnLocal(const Configuration& config) {
+  State& st = state();
+  std::lock_guard lock(st.mutex);
+  try {
+    const Target t = target(config);
+    if (!t.gpib) {
+      st.sessions.erase(t.key);
+      return {};
+    }
+    bool fresh = false;
+    Link& l = acquire(st, t, fresh);
+    l.goToLocal();
+    return {};
+  } catch (const OpFailure& f) {
+    return {f.code, f.message};
+  } catch (const std::exception& e) {
+    return {status::kNoConnection, std::string("Instrument transport failure: ") + e.what()};
+  }
+}
+
+}  // namespace hwio
+
+}  // namespace kelvane::instrument
