@@ -1,5 +1,7 @@
 #include "runtime/matfile.hpp"
 
+#include "runtime/mat5_check.hpp"
+
 #include <fcntl.h>
 #include <matio.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -96,7 +99,11 @@ matvar_t* toMatVar(const char* name, const Value& v, Arena& arena) {
       const std::string& s = v.str();
       auto& buf = arena.bytes.emplace_back(s.begin(), s.end());
       size_t tdims[2] = {s.empty() ? 0u : 1u, s.size()};
-      return Mat_VarCreate(name, MAT_C_CHAR, MAT_T_UINT8, 2, tdims,
+      // 8-bit characters tagged as UTF-8 (ASCII for every text the program writes). libmatio
+      // 1.5 writes MAT_T_UINT8 char data with the same tag but, when compressing, announces 8
+      // bytes more than it writes for texts of 5 characters and more, which misplaces every
+      // later field of a record on reading; MAT_T_UTF8 is sized correctly.
+      return Mat_VarCreate(name, MAT_C_CHAR, MAT_T_UTF8, 2, tdims,
                            buf.empty() ? nullptr : buf.data(), MAT_F_DONT_COPY_DATA);
     }
     case Kind::Record: {
@@ -229,40 +236,51 @@ struct Reader {
       case MAT_C_CHAR: {
         if (n == 0) return Value::text("");
         if (!v->data) bad("text '" + vname + "' has no data");
-        std::string s;
-        const size_t width = v->data_size > 0 ? static_cast<size_t>(v->data_size) : 1;
-        if (v->nbytes < n * width && v->data_type != MAT_T_UTF8)
-          bad("text '" + vname + "' is truncated");
-        if (v->data_type == MAT_T_UTF8) {
-          s.assign(static_cast<const char*>(v->data), std::min(v->nbytes, n));
-        } else {
-          for (size_t i = 0; i < n; ++i) {
-            unsigned code = 0;
-            if (width == 1)
-              code = static_cast<const std::uint8_t*>(v->data)[i];
-            else if (width == 2)
-              code = static_cast<const std::uint16_t*>(v->data)[i];
-            else
-              code = static_cast<const std::uint32_t*>(v->data)[i];
-            if (code < 0x80 || width == 1) {
-              s += static_cast<char>(code);
-            } else if (code < 0x800) {  // re-encode wider characters as UTF-8
-              s += static_cast<char>(0xC0 | (code >> 6));
-              s += static_cast<char>(0x80 | (code & 0x3F));
-            } else {
-              s += static_cast<char>(0xE0 | ((code >> 12) & 0x0F));
-              s += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-              s += static_cast<char>(0x80 | (code & 0x3F));
-            }
+        // Characters are code units of 1, 2 or 4 bytes; UTF-8 data is kept byte for byte.
+        const bool utf8 = v->data_type == MAT_T_UTF8;
+        const size_t width = utf8 ? 1 : (v->data_size > 0 ? static_cast<size_t>(v->data_size) : 1);
+        if (width != 1 && width != 2 && width != 4)
+          bad("text '" + vname + "' has characters of an unknown width");
+        const size_t have = v->nbytes / width;
+        // A one-line UTF-8 text may hold fewer bytes than characters announced; a character
+        // matrix is indexed by position and needs every one.
+        if (have < n && !(utf8 && rows <= 1)) bad("text '" + vname + "' is truncated");
+        auto unit = [&](size_t i) -> std::uint32_t {
+          if (width == 1) return static_cast<const std::uint8_t*>(v->data)[i];
+          if (width == 2) return static_cast<const std::uint16_t*>(v->data)[i];
+          return static_cast<const std::uint32_t*>(v->data)[i];
+        };
+        auto append = [&](std::string& s, std::uint32_t code) {
+          if (code < 0x80 || width == 1) {
+            s += static_cast<char>(code);
+          } else if (code < 0x800) {  // re-encode wider characters as UTF-8
+            s += static_cast<char>(0xC0 | (code >> 6));
+            s += static_cast<char>(0x80 | (code & 0x3F));
+          } else if (code < 0x10000) {
+            s += static_cast<char>(0xE0 | (code >> 12));
+            s += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (code & 0x3F));
+          } else if (code < 0x110000) {
+            s += static_cast<char>(0xF0 | (code >> 18));
+            s += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            s += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (code & 0x3F));
+          } else {
+            s += '?';
           }
+        };
+        if (rows <= 1) {
+          std::string s;
+          for (size_t i = 0; i < std::min(have, n); ++i)
+            append(s, unit(i));
+          return Value::text(s);
         }
-        if (rows <= 1) return Value::text(s);
         // A char matrix: one text per row (stored column-major).
         std::vector<Value> lines;
         for (size_t r = 0; r < rows; ++r) {
           std::string line;
           for (size_t c = 0; c < cols; ++c)
-            line += s[c * rows + r];
+            append(line, unit(c * rows + r));
           lines.push_back(Value::text(line));
         }
         return Value::list(std::move(lines)).reshaped(rows, 1);
@@ -375,6 +393,17 @@ std::vector<MatVariable> readMatFile(const std::filesystem::path& path, MatReadL
   const auto size = std::filesystem::file_size(path, ec);
   if (ec) fail(path, "cannot be read: " + ec.message());
   if (size > limits.maxFileBytes) fail(path, "is too large");
+  {
+    std::vector<std::uint8_t> bytes(size);
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+      fail(path, "cannot be read");
+    try {
+      detail::checkMat5Structure(bytes, limits);
+    } catch (const std::runtime_error& e) {
+      fail(path, e.what());
+    }
+  }
   MatPtr mat(Mat_Open(path.c_str(), MAT_ACC_RDONLY));
   if (!mat) fail(path, "is not a MAT file or cannot be opened");
   std::vector<MatVariable> out;

@@ -30,14 +30,17 @@ void writeMatFile(const std::filesystem::path& path, std::span<const MatVariable
 
 // Limits on what a file may ask the reader to allocate; a file beyond them is refused.
 struct MatReadLimits {
-  std::size_t maxElements = std::size_t{1} << 28;  // per array (2 GiB of doubles)
-  std::size_t maxDepth = 32;                       // nesting of records and lists
-  std::size_t maxFileBytes = std::size_t{1} << 31;
+  std::size_t maxElements = std::size_t{1} << 28;   // per array (2 GiB of doubles)
+  std::size_t maxDepth = 32;                        // nesting of records and lists
+  std::size_t maxFileBytes = std::size_t{1} << 31;  // the file, and its inflated content
 };
 
-// Reads every variable of a MAT file (version 4, 5 or 7.3 as libmatio supports them). Numeric
+// Reads every variable of a MAT version 5 file (compressed or not, either byte order). Numeric
 // classes become doubles (int32 keeps its class), logical arrays doubles, char arrays texts,
-// structs records, cells lists. A damaged or hostile file throws runtime::Error, never crashes.
+// structs records, cells lists. The file's structure is checked before libmatio reads it, so a
+// damaged or hostile file throws runtime::Error, never crashes, and what is allocated stays
+// proportional to the file (maxFileBytes bounds the file and its inflated content alike).
+// Versions 4 and 7.3 (HDF5) are refused.
 std::vector<MatVariable> readMatFile(const std::filesystem::path& path, MatReadLimits limits = {});
 
 // The variable `name` of a read file, or nullptr.

@@ -99,5 +99,102 @@ TEST_F(MatFile, DamagedFilesAreRefusedWithAMessage) {
   EXPECT_THROW(readMatFile(dir_ / "absent.mat"), Error);
 }
 
+TEST_F(MatFile, CompressedRecordsWithLongTextsKeepTheirLaterFields) {
+  // Texts of 5 characters and more inside a compressed record used to misplace the fields that
+  // follow them.
+  const fs::path p = dir_ / "texts.mat";
+  for (std::size_t n : {std::size_t{4}, std::size_t{5}, std::size_t{8}, std::size_t{21}}) {
+    const Value rec = Value::record({{"id", Value::text(std::string(n, 'q'))},
+                                     {"drc", Value::scalar(4)},
+                                     {"name", Value::text("QarnFTM-Traffic")},
+                                     {"reps", Value::scalar(44)}});
+    writeMatFile(p, std::vector<MatVariable>{{"fileParameters", rec},
+                                             {"filename", Value::text(p.string())}});
+    const auto back = readMatFile(p);
+    ASSERT_EQ(back.size(), 2u) << n;
+    EXPECT_EQ(back[0].value, rec) << n;
+    EXPECT_EQ(back[1].value.str(), p.string()) << n;
+  }
+}
+
+// Hand-made MAT version 5 files: a header, then data elements.
+class MatBytes {
+ public:
+  explicit MatBytes(std::uint16_t version = 0x0100) : b_(116, ' ') {
+    b_.insert(b_.end(), 8, '\0');
+    b_.push_back(static_cast<char>(version & 0xFF));
+    b_.push_back(static_cast<char>(version >> 8));
+    b_.push_back('I');
+    b_.push_back('M');
+  }
+  // A tagged element with `data` padded to 8 bytes.
+  static std::string element(std::uint32_t type, const std::string& data) {
+    std::string e = word(type) + word(static_cast<std::uint32_t>(data.size())) + data;
+    e.append((8 - data.size() % 8) % 8, '\0');
+    return e;
+  }
+  static std::string word(std::uint32_t x) { return std::string(reinterpret_cast<char*>(&x), 4); }
+  // An array header: flags of `cls`, dimensions, name.
+  static std::string header(std::uint32_t cls, std::uint32_t rows, std::uint32_t cols) {
+    return element(6, word(cls) + word(0)) + element(5, word(rows) + word(cols)) + element(1, "v");
+  }
+  MatBytes& add(const std::string& e) {
+    b_ += e;
+    return *this;
+  }
+  void write(const fs::path& p) const { std::ofstream(p, std::ios::binary) << b_; }
+
+ private:
+  std::string b_;
+};
+
+TEST_F(MatFile, AnnouncedSizesBeyondTheBytesAreRefusedBeforeReading) {
+  const fs::path p = dir_ / "hostile.mat";
+  auto refused = [&](const MatBytes& file, const std::string& why, MatReadLimits limits = {}) {
+    file.write(p);
+    try {
+      readMatFile(p, limits);
+      ADD_FAILURE() << why << ": accepted";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(why), std::string::npos) << e.what();
+    }
+  };
+  // A record of ten million elements in a few bytes (libmatio would allocate one variable for
+  // each before noticing).
+  refused(MatBytes().add(MatBytes::element(
+              14, MatBytes::header(2, 1, 10000000) + MatBytes::element(5, MatBytes::word(8)) +
+                      MatBytes::element(1, std::string("field\0\0\0", 8)))),
+          "announces 10000000 elements but holds at most 0");
+  // A list likewise.
+  refused(MatBytes().add(MatBytes::element(14, MatBytes::header(1, 1000, 1000))),
+          "announces 1000000 elements");
+  // A character matrix shorter than its dimensions.
+  refused(MatBytes().add(
+              MatBytes::element(14, MatBytes::header(4, 3, 4) + MatBytes::element(16, "ab"))),
+          "is truncated");
+  // Numbers without their data.
+  refused(MatBytes().add(MatBytes::element(
+              14, MatBytes::header(6, 2, 2) + MatBytes::element(9, std::string(8, '\0')))),
+          "is truncated");
+  // Classes the reader does not convert (sparse).
+  refused(MatBytes().add(MatBytes::element(14, MatBytes::header(5, 2, 2))),
+          "class this program does not read");
+  // Version 7.3 (HDF5) and unknown data elements.
+  refused(MatBytes(0x0200), "not a MAT version 5 file");
+  refused(MatBytes().add(MatBytes::element(9, std::string(8, '\0'))), "outside any array");
+  // Compressed data that expands beyond the limit.
+  const fs::path big = dir_ / "big.mat";
+  writeMatFile(big, std::vector<MatVariable>{{"z", Value::row(std::vector<double>(100000))}});
+  EXPECT_LT(fs::file_size(big), 10000u);
+  try {
+    readMatFile(big, MatReadLimits{.maxElements = 1u << 20, .maxDepth = 4, .maxFileBytes = 65536});
+    ADD_FAILURE() << "a compressed variable beyond the limit was read";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("expands beyond 65536 bytes"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(readMatFile(big)[0].value.numel(), 100000u);
+}
+
 }  // namespace
 }  // namespace kelvane::runtime
