@@ -11,6 +11,11 @@ using Arguments = std::vector<std::string>;
 
 int commandOps(const Arguments& args);
 int commandCall(const Arguments& args);
+int commandCalculate(const Arguments& args);
+int commandDownload(const Arguments& args);
+int commandRefresh(const Arguments& args);
+int commandParams(const Arguments& args);
+int commandConfig(const Arguments& args);
 
 // Exit codes shared by the commands.
 inline constexpr int kExitOk = 0;

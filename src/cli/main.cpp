@@ -21,6 +21,13 @@ const std::map<std::string, Command>& commands() {
   static const std::map<std::string, Command> c = {
       {"ops", {kelvane::cli::commandOps, "list the library's operations by name"}},
       {"call", {kelvane::cli::commandCall, "call an operation by name with JSON arguments"}},
+      {"calculate", {kelvane::cli::commandCalculate, "compute both waveforms, write files"}},
+      {"download",
+       {kelvane::cli::commandDownload,
+        "calculate, download both waveforms, build and play the sequence"}},
+      {"refresh", {kelvane::cli::commandRefresh, "replay the sequence with the current settings"}},
+      {"params", {kelvane::cli::commandParams, "show, save or check parameter files"}},
+      {"config", {kelvane::cli::commandConfig, "show or set the saved instrument connection"}},
   };
   return c;
 }

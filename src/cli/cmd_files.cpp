@@ -1,0 +1,144 @@
+// `kelvane-cli params` and `kelvane-cli config`: parameter files and the saved connection.
+#include <iostream>
+
+#include "app/validation.hpp"
+#include "cli/commands.hpp"
+#include "cli/json_value.hpp"
+#include "cli/session.hpp"
+#include "frame/parameter_file.hpp"
+#include "instrument/records_value.hpp"
+#include "runtime/matfile.hpp"
+
+namespace kelvane::cli {
+
+namespace {
+
+const char* kParamsHelp =
+    "usage: kelvane-cli params show [--params FILE.mat] [--set FIELD=VALUE ...]\n"
+    "       kelvane-cli params save FILE [--params FILE.mat] [--set FIELD=VALUE ...]\n"
+    "       kelvane-cli params check FILE\n"
+    "show   prints the parameters (start-up, or from --params, changed by --set) as JSON\n"
+    "save   writes them to a parameter file (.mat added when missing)\n"
+    "check  reads a parameter file as File Open does and lists every field the signal\n"
+    "       chain cannot serve; exit code 0 when the file can be calculated, 3 otherwise\n";
+
+const char* kConfigHelp =
+    "usage: kelvane-cli config show\n"
+    "       kelvane-cli config set FIELD=VALUE [FIELD=VALUE ...]\n"
+    "show   prints the instrument connection saved in defaults.mat in the working folder\n"
+    "       (the start-up connection when there is none) as JSON\n"
+    "set    changes fields and writes defaults.mat, e.g.\n"
+    "       kelvane-cli config set type=TCPIP TCPIP.address=192.168.0.5\n"
+    "       kelvane-cli config set type=GPIB GPIB.primary=19\n";
+
+bool wantsHelp(const Arguments& args) {
+  for (const auto& a : args)
+    if (a == "--help" || a == "-h") return true;
+  return false;
+}
+
+int check(const std::string& file) {
+  app::AppState& state = app::currentState();
+  const std::string path = frame::addFileExtention(file, state.appInfo.ParameterFileExtension);
+  const frame::ParameterFileResult r =
+      frame::readParameterFile(path, app::toValue(state.parameters));
+  if (!r.parameters) {
+    std::cerr << r.message << (r.detail.empty() ? "" : "\n(" + r.detail + ")") << '\n';
+    return kExitRefused;
+  }
+  const auto problems = app::parameterProblems(app::parametersFromValue(*r.parameters));
+  if (!problems.empty()) {
+    std::cerr << path << ": the file is readable, but cannot be calculated:\n";
+    for (const auto& p : problems)
+      std::cerr << "  " << p << '\n';
+    return kExitRefused;
+  }
+  std::cout << path << ": valid parameter file\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+int commandParams(const Arguments& args) {
+  if (args.empty() || wantsHelp(args)) {
+    std::cout << kParamsHelp;
+    return args.empty() ? kExitUsage : kExitOk;
+  }
+  const std::string verb = args[0];
+  SessionOptions options;
+  if (!parseSessionOptions(Arguments(args.begin() + 1, args.end()), {"--params", "--set"}, options))
+    return kExitUsage;
+  try {
+    if (verb == "check") {
+      if (options.positional.size() != 1 || !options.sets.empty() || !options.paramsFile.empty()) {
+        std::cerr << kParamsHelp;
+        return kExitUsage;
+      }
+      return check(options.positional[0]);
+    }
+    if (verb == "show" && options.positional.empty()) {
+      Session session(options);
+      std::cout << valueToJson(app::toValue(session.state().parameters)).dump(2) << '\n';
+      return kExitOk;
+    }
+    if (verb == "save" && options.positional.size() == 1) {
+      Session session(options);
+      const std::string path = frame::addFileExtention(
+          options.positional[0], session.state().appInfo.ParameterFileExtension);
+      frame::writeParameterFile(path, app::toValue(session.state().parameters));
+      std::cout << "wrote " << path << '\n';
+      return kExitOk;
+    }
+  } catch (const SessionError& e) {
+    std::cerr << "kelvane-cli params: " << e.what() << '\n';
+    return e.exitCode();
+  } catch (const std::exception& e) {
+    std::cerr << "kelvane-cli params: " << e.what() << '\n';
+    return kExitFailure;
+  }
+  std::cerr << kParamsHelp;
+  return kExitUsage;
+}
+
+int commandConfig(const Arguments& args) {
+  if (args.empty() || wantsHelp(args)) {
+    std::cout << kConfigHelp;
+    return args.empty() ? kExitUsage : kExitOk;
+  }
+  try {
+    SessionOptions none;
+    Session session(none);  // reads defaults.mat
+    instrument::Configuration& config = session.state().configuration;
+    if (args[0] == "show" && args.size() == 1) {
+      std::cout << valueToJson(instrument::toValue(config)).dump(2) << '\n';
+      return kExitOk;
+    }
+    if (args[0] == "set" && args.size() >= 2) {
+      runtime::Value v = instrument::toValue(config);
+      for (std::size_t i = 1; i < args.size(); ++i) {
+        const auto eq = args[i].find('=');
+        if (eq == std::string::npos || eq == 0) {
+          std::cerr << "kelvane-cli config set: takes FIELD=VALUE, not '" << args[i] << "'\n";
+          return kExitUsage;
+        }
+        setFieldFromText(v, args[i].substr(0, eq), args[i].substr(eq + 1), "configuration");
+      }
+      config = instrument::configurationFromValue(v);
+      const std::vector<runtime::MatVariable> vars = {
+          {"fileParameters", instrument::toValue(config)}};
+      runtime::writeMatFile(frame::kConfigFileName, vars);
+      std::cout << "wrote " << frame::kConfigFileName << '\n';
+      return kExitOk;
+    }
+  } catch (const SessionError& e) {
+    std::cerr << "kelvane-cli config: " << e.what() << '\n';
+    return e.exitCode();
+  } catch (const std::exception& e) {
+    std::cerr << "kelvane-cli config: " << e.what() << '\n';
+    return kExitFailure;
+  }
+  std::cerr << kConfigHelp;
+  return kExitUsage;
+}
+
+}  // namespace kelvane::cli

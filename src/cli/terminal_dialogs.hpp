@@ -1,0 +1,34 @@
+// The flow's boxes on the terminal. A question is asked on the terminal when standard input is
+// one; without a terminal it is refused (closed, no answer) unless --yes answers it with its
+// first button ("Yes", "OK"). Errors and messages go to standard error.
+#pragma once
+
+#include "toolkit/dialogs.hpp"
+
+namespace kelvane::cli {
+
+class TerminalDialogs : public toolkit::Dialogs {
+ public:
+  explicit TerminalDialogs(bool assumeYes);
+
+  std::string question(const std::string& text, const std::string& title,
+                       const std::vector<std::string>& buttons,
+                       const std::string& defaultButton) override;
+  void error(const std::string& text, const std::string& title) override;
+  void message(const std::string& text, const std::string& title) override;
+  std::optional<std::vector<std::string>> input(const std::string& title,
+                                                const std::vector<std::string>& prompts,
+                                                const std::vector<std::string>& defaults) override;
+  std::optional<std::filesystem::path> openFile(const std::string& filter) override;
+  std::optional<std::filesystem::path> saveFile(const std::string& filter) override;
+
+  // Questions refused because there was no terminal and no --yes.
+  int refused() const { return refused_; }
+
+ private:
+  bool assumeYes_;
+  bool interactive_;
+  int refused_ = 0;
+};
+
+}  // namespace kelvane::cli

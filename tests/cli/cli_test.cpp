@@ -1,0 +1,188 @@
+// kelvane-cli's production commands, run as a production line runs them: without a terminal,
+// in a scratch folder, judged by exit code, standard output, standard error and the files left.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("kelvane-cli-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs kelvane-cli with `args` in the scratch folder, standard input from /dev/null.
+  Result cli(const std::string& args, const std::string& env = "") {
+    const std::string cmd = "cd '" + dir_.string() + "' && " + env +
+                            " timeout 60 '" KELVANE_CLI "' " + args +
+                            " </dev/null >out.txt 2>err.txt";
+    const int status = std::system(cmd.c_str());
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = slurp(dir_ / "out.txt");
+    r.err = slurp(dir_ / "err.txt");
+    return r;
+  }
+
+  fs::path dir_;
+};
+
+// Small waveforms: 2 one-slot packets at 2 samples a chip.
+const std::string kSmall =
+    "--set trafficChannelDRCValue=6 --set trafficChannelPackets=2 "
+    "--set oversampleRatio=2";
+
+TEST_F(Cli, CallReachesOperationsByNameAndReportsRunTimeErrors) {
+  Result r = cli("call Qarn_FwdSyncMessagePacket 511");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto packet = nlohmann::json::parse(r.out);
+  ASSERT_EQ(packet.size(), 1024u);
+  r = cli("call Qarn_FwdTrfChnModParams 4 --nargout 2");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("was called with more than the declared number of outputs (1)."),
+            std::string::npos)
+      << r.err;
+  r = cli("call Qarn_FwdSyncMessagePacket 512");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Specified number of columns in output matrix is too small."),
+            std::string::npos);
+  EXPECT_EQ(cli("ops").code, 0);
+  EXPECT_EQ(cli("nonsense").code, 2);
+}
+
+TEST_F(Cli, CalculateWritesTheChosenFilesAndASummary) {
+  Result r = cli("calculate " + kSmall + " --out waves --format mornath,mat,sigmf");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("traffic  QarnFTM-Traffic"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("PAPR"), std::string::npos);
+  const std::size_t traffic = 16 * 2048 * 2, control = 64 * 2048 * 2;
+  EXPECT_EQ(fs::file_size(dir_ / "waves/QarnFTM-Traffic.bin"), 4 * traffic);
+  EXPECT_EQ(fs::file_size(dir_ / "waves/QarnFTM-Control.bin"), 4 * control);
+  EXPECT_TRUE(fs::exists(dir_ / "waves/QarnFTM-Traffic.mat"));
+  EXPECT_EQ(fs::file_size(dir_ / "waves/QarnFTM-Control.sigmf-data"), 4 * control);
+  const auto meta = nlohmann::json::parse(slurp(dir_ / "waves/QarnFTM-Traffic.sigmf-meta"));
+  EXPECT_EQ(meta["global"]["core:datatype"], "ci16_le");
+  EXPECT_EQ(meta["global"]["core:sample_rate"], 2457600.0);
+}
+
+TEST_F(Cli, BadParametersAreRefusedWithTheFieldNamed) {
+  Result r = cli("calculate --set oversampleRatio=30");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("oversampleRatio"), std::string::npos) << r.err;
+  r = cli("calculate --set trafficChannelPayload=7");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("trafficChannelPayload"), std::string::npos) << r.err;
+  r = cli("calculate --set noSuchField=1");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("noSuchField"), std::string::npos);
+  r = cli("calculate --set oversampleRatio=many");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_EQ(cli("calculate --format wav").code, 2);
+}
+
+TEST_F(Cli, DownloadRunsTheWholeJobOnTheSimulator) {
+  Result r = cli("download --instrument sim --yes " + kSmall);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("waveform QarnFTM-Traffic"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("sequence QarnFTM-Sequence: QarnFTM-Control x1 QarnFTM-Traffic x"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("frequency 1955000000 Hz, power -30 dBm, sample clock 2457600 Hz"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.err.find("Download Completed"), std::string::npos);
+  EXPECT_NE(r.err.find("100%"), std::string::npos);  // progress
+}
+
+TEST_F(Cli, ADeadInstrumentFailsWithAMessageAndInTime) {
+  const auto t0 = std::chrono::steady_clock::now();
+  Result r = cli("download --instrument lan:127.0.0.1:1 " + kSmall);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Download Error"), std::string::npos) << r.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30));
+  EXPECT_EQ(cli("download --instrument usb:3").code, 2);
+}
+
+TEST_F(Cli, QuestionsWithoutATerminalAreRefusedUnlessYes) {
+  // 12 001 samples and more over RS-232 at 9600 baud ask before the download; the device is
+  // never opened when the question is refused.
+  Result r = cli("download --instrument serial:1,9600 " + kSmall,
+                 "KELVANE_RS232_PORT1=" + (dir_ / "no-such-tty").string());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("RS-232 Download"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("not answered: no terminal"), std::string::npos);
+  EXPECT_NE(r.err.find("download cancelled"), std::string::npos);
+  r = cli("download --yes --instrument serial:1,9600 " + kSmall,
+          "KELVANE_RS232_PORT1=" + (dir_ / "no-such-tty").string());
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("answered \"OK\""), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("download cancelled"), std::string::npos);
+}
+
+TEST_F(Cli, ParameterFilesSaveShowAndCheck) {
+  ASSERT_EQ(cli("params save run --set trafficChannelPackets=3").code, 0);
+  EXPECT_TRUE(fs::exists(dir_ / "run.mat"));
+  Result r = cli("params check run.mat");
+  EXPECT_EQ(r.code, 0) << r.err;
+  r = cli("params show --params run.mat");
+  ASSERT_EQ(r.code, 0);
+  const auto p = nlohmann::json::parse(r.out);
+  EXPECT_EQ(p["trafficChannelPackets"], 3);
+  EXPECT_EQ(p["ParameterFileFormat_ID"], "Qarn-FTM - Format 1.0");
+  std::ofstream(dir_ / "bad.mat") << "not a parameter file";
+  EXPECT_EQ(cli("params check bad.mat").code, 3);
+  EXPECT_EQ(cli("calculate --params bad.mat").code, 3);
+  // A readable file the chain cannot serve: check lists the field.
+  ASSERT_EQ(cli("params save odd --set oversampleRatio=40").code, 0);
+  r = cli("params check odd");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("oversampleRatio"), std::string::npos);
+}
+
+TEST_F(Cli, ConfigSetWritesDefaultsThatLaterCommandsUse) {
+  Result r = cli("config show");
+  ASSERT_EQ(r.code, 0);
+  EXPECT_EQ(nlohmann::json::parse(r.out)["type"], "GPIB");
+  ASSERT_EQ(cli("config set type=TCPIP TCPIP.address=127.0.0.1:1").code, 0);
+  EXPECT_TRUE(fs::exists(dir_ / "defaults.mat"));
+  r = cli("config show");
+  const auto c = nlohmann::json::parse(r.out);
+  EXPECT_EQ(c["type"], "TCPIP");
+  EXPECT_EQ(c["TCPIP"]["address"], "127.0.0.1:1");
+  EXPECT_EQ(c["GPIB"]["primary"], 19);
+  // The saved connection is the one a download without --instrument uses.
+  r = cli("download " + kSmall);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("127.0.0.1"), std::string::npos) << r.err;
+  EXPECT_EQ(cli("config set GPIB.nothing=1").code, 3);
+}
+
+}  // namespace
