@@ -1,5 +1,7 @@
 #include "instrument/waveform_files.hpp"
 
+#include "runtime/atomic_file.hpp"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,55 +22,6 @@ namespace kelvane::instrument {
 namespace fs = std::filesystem;
 
 namespace {
-
-[[noreturn]] void fileError(const fs::path& path, const std::string& what, int err) {
-  throw std::runtime_error("File " + path.string() + ": " + what + ": " + std::strerror(err));
-}
-
-// Replaces `path` with `bytes` so that a failed or interrupted write leaves the old file: a
-// temporary file in the same folder, flushed, renamed over the old one, the folder synced.
-void writeAtomically(const fs::path& path, std::span<const std::uint8_t> bytes) {
-  static std::atomic<unsigned> counter{0};
-  const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  int fd = -1;
-  fs::path tmp;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tmp = dir / ("." + path.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                 std::to_string(counter++));
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) fileError(path, "cannot be created", errno);
-  }
-  if (fd < 0) fileError(path, "cannot find a free temporary name", EEXIST);
-  auto abandon = [&](const char* what, int err) {
-    ::close(fd);
-    ::unlink(tmp.c_str());
-    fileError(path, what, err);
-  };
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      abandon("cannot be written", errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (::fsync(fd) != 0) abandon("cannot be flushed to disk", errno);
-  if (::close(fd) != 0) {
-    const int err = errno;
-    ::unlink(tmp.c_str());
-    fileError(path, "cannot be closed", err);
-  }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(tmp.c_str());
-    fileError(path, "cannot be replaced", err);
-  }
-  if (const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
-    ::fsync(dfd);  // the rename is durable once the folder is; a folder that refuses is no error
-    ::close(dfd);
-  }
-}
 
 double limitScale(double scale) {
   if (std::isnan(scale)) return 1;  // the array runtime's min and max ignore NaN
@@ -113,7 +66,7 @@ void writeMornathWaveform(std::span<const std::complex<double>> v, const fs::pat
     bytes[2 * i] = static_cast<std::uint8_t>(u >> 8);
     bytes[2 * i + 1] = static_cast<std::uint8_t>(u & 0xFF);
   }
-  writeAtomically(filename, bytes);
+  runtime::writeFileAtomically(filename, bytes);
 }
 
 bool saveMornathWaveform(std::span<const std::complex<double>> v, const fs::path& filename,
@@ -214,9 +167,10 @@ void saveSigMF(const fs::path& base, std::span<const std::complex<double>> sampl
   fs::path data = base, meta = base;
   data += ".sigmf-data";
   meta += ".sigmf-meta";
-  writeAtomically(data, bytes);
+  runtime::writeFileAtomically(data, bytes);
   const std::string json = sigmfMetadata(info);
-  writeAtomically(meta, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
+  runtime::writeFileAtomically(
+      meta, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
 }
 
 }  // namespace kelvane::instrument

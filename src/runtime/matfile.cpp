@@ -1,5 +1,7 @@
 #include "runtime/matfile.hpp"
 
+#include "runtime/atomic_file.hpp"
+
 #include "runtime/mat5_check.hpp"
 
 #include <fcntl.h>
@@ -149,28 +151,6 @@ matvar_t* toMatVar(const char* name, const Value& v, Arena& arena) {
     }
   }
   return nullptr;
-}
-
-std::filesystem::path temporaryBeside(const std::filesystem::path& path) {
-  static std::atomic<unsigned> counter{0};
-  std::random_device rd;
-  const auto dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    auto tmp = dir / ("." + path.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                      std::to_string(counter++) + "-" + std::to_string(rd() % 100000));
-    if (!std::filesystem::exists(tmp)) return tmp;
-  }
-  throw Error("File " + path.string() + ": cannot find a free temporary name");
-}
-
-void syncPath(const std::filesystem::path& p, bool directory) {
-  const int fd = ::open(p.c_str(), directory ? (O_RDONLY | O_DIRECTORY) : O_RDONLY);
-  if (fd < 0) throw Error("File " + p.string() + ": cannot open to flush: " + std::strerror(errno));
-  const int rc = ::fsync(fd);
-  const int err = errno;
-  ::close(fd);
-  if (rc != 0 && !directory)
-    throw Error("File " + p.string() + ": cannot flush to disk: " + std::strerror(err));
 }
 
 // ---- reading --------------------------------------------------------------------------------
@@ -356,34 +336,19 @@ void writeMatFile(const std::filesystem::path& path, std::span<const MatVariable
                   MatWriteOptions options) {
   installMatioLog();
   takeMatioMessage();
-  const auto tmp = temporaryBeside(path);
-  auto cleanup = [&] {
-    std::error_code ec;
-    std::filesystem::remove(tmp, ec);
-  };
-  try {
-    {
-      MatPtr mat(Mat_CreateVer(tmp.c_str(), nullptr, MAT_FT_MAT5));
-      if (!mat) fail(path, "cannot be created");
-      for (const auto& var : variables) {
-        Arena arena;
-        VarPtr mv(toMatVar(var.name.c_str(), var.value, arena));
-        if (!mv) fail(path, "cannot hold variable '" + var.name + "'");
-        if (Mat_VarWrite(mat.get(), mv.get(),
-                         options.compress ? MAT_COMPRESSION_ZLIB : MAT_COMPRESSION_NONE) != 0)
-          fail(path, "writing variable '" + var.name + "' failed");
-      }
-      if (Mat_Close(mat.release()) != 0) fail(path, "cannot be closed");
+  replaceFileAtomically(path, [&](const std::filesystem::path& tmp) {
+    MatPtr mat(Mat_CreateVer(tmp.c_str(), nullptr, MAT_FT_MAT5));
+    if (!mat) fail(path, "cannot be created");
+    for (const auto& var : variables) {
+      Arena arena;
+      VarPtr mv(toMatVar(var.name.c_str(), var.value, arena));
+      if (!mv) fail(path, "cannot hold variable '" + var.name + "'");
+      if (Mat_VarWrite(mat.get(), mv.get(),
+                       options.compress ? MAT_COMPRESSION_ZLIB : MAT_COMPRESSION_NONE) != 0)
+        fail(path, "writing variable '" + var.name + "' failed");
     }
-    syncPath(tmp, false);
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (ec) fail(path, "cannot replace the file: " + ec.message());
-    syncPath(path.has_parent_path() ? path.parent_path() : std::filesystem::path("."), true);
-  } catch (...) {
-    cleanup();
-    throw;
-  }
+    if (Mat_Close(mat.release()) != 0) fail(path, "cannot be closed");
+  });
 }
 
 std::vector<MatVariable> readMatFile(const std::filesystem::path& path, MatReadLimits limits) {
