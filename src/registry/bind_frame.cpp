@@ -81,6 +81,12 @@ void bindFrame(Library& lib) {
   ui.add("saveConfig", 1, 0,
          typed([](const Value& fileParameters) { frame::saveConfig(fileParameters); }));
   ui.add("loadConfig", 0, 1, typed([] { return frame::loadConfig(); }));
+
+  // The common frame's dispatcher: an action name, then its arguments (menu callbacks join the
+  // table with the windows).
+  const Table* actions = &ui;
+  ops.bind("rfCommonUI",
+           [actions](Args args, int nargout) { return dispatch(*actions, args, nargout); });
 }
 
 }  // namespace kelvane::registry

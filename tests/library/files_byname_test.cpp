@@ -184,5 +184,20 @@ TEST_F(FilesByName, WaveformFileHelpers) {
   EXPECT_THROW(call("clock2str", {Value::row({2026, 13, 7, 9, 5, 3})}), runtime::Error);
 }
 
+TEST_F(FilesByName, TheCommonFrameDispatchesItsActionsByName) {
+  EXPECT_EQ(call("rfCommonUI",
+                 {Value::text("addFileExtention"), Value::text("run"), Value::text(".mat")})[0]
+                .str(),
+            "run.mat");
+  // An unknown action is printed to the console and gives no outputs; a number does nothing.
+  std::vector<std::string> console;
+  setConsole([&](std::string_view line) { console.emplace_back(line); });
+  EXPECT_TRUE(call("rfCommonUI", {Value::text("noSuchAction")}, 0).empty());
+  EXPECT_TRUE(call("rfCommonUI", {Value::scalar(3)}, 0).empty());
+  setConsole({});
+  ASSERT_EQ(console.size(), 1u);
+  EXPECT_NE(console[0].find("noSuchAction"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kelvane::registry
