@@ -557,7 +557,6 @@ std::string Instrument::execute(Message&& m) {
   std::vector<std::string> replies;
   std::vector<std::string> prefix;
   const std::string_view text = m.text;
-  char quote = 0;
   std::size_t start = 0;
   bool first = true;
   auto run = [&](std::size_t end) {
@@ -570,18 +569,10 @@ std::string Instrument::execute(Message&& m) {
     }
     first = false;
   };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == ';') {
-      run(i);
-      start = i + 1;
-    }
-  }
-  run(text.size());
+  forEachUnquotedPiece(text, ';', [&](std::size_t from, std::size_t to) {
+    start = from;
+    run(to);
+  });
 
   if (replies.empty()) return {};
   std::string out;

@@ -141,12 +141,29 @@ bool HeaderPattern::matchFrom(std::size_t p, std::span<const std::string> nodes,
   return node.optional && matchFrom(p + 1, nodes, r);
 }
 
+void forEachUnquotedPiece(std::string_view text, char separator,
+                          const std::function<void(std::size_t start, std::size_t end)>& piece) {
+  char quote = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == separator) {
+      piece(start, i);
+      start = i + 1;
+    }
+  }
+  piece(start, text.size());
+}
+
 std::vector<Param> splitParams(std::string_view text, std::size_t textBase,
                                std::span<Block> blocks) {
   std::vector<Param> out;
   if (trim(text).empty()) return out;
   std::size_t start = 0;
-  char quote = 0;
   std::size_t nextBlock = 0;
   auto take = [&](std::size_t end) {
     std::string_view raw = text.substr(start, end - start);
@@ -187,18 +204,10 @@ std::vector<Param> splitParams(std::string_view text, std::size_t textBase,
     }
     out.push_back(std::move(p));
   };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == ',') {
-      take(i);
-      start = i + 1;
-    }
-  }
-  take(text.size());
+  forEachUnquotedPiece(text, ',', [&](std::size_t from, std::size_t to) {
+    start = from;
+    take(to);
+  });
   return out;
 }
 

@@ -3,6 +3,7 @@
 // numbers with unit suffixes, booleans, keyword choices, blocks).
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -55,6 +56,11 @@ struct Param {
 // headers lie in `text`, in order; `textBase` is the offset of `text` in the message text.
 // Throws ScpiError -102 for an unterminated string or text after a closing quote, -109 for an
 // empty parameter between commas.
+// Calls `piece(start, end)` for each stretch of `text` between `separator` characters that
+// stand outside single or double quotes (the last stretch runs to the end).
+void forEachUnquotedPiece(std::string_view text, char separator,
+                          const std::function<void(std::size_t start, std::size_t end)>& piece);
+
 std::vector<Param> splitParams(std::string_view text, std::size_t textBase,
                                std::span<Block> blocks);
 
