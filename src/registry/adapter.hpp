@@ -13,8 +13,8 @@
 
 #include <cmath>
 #include <complex>
-#include <limits>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <tuple>

@@ -62,7 +62,9 @@ TEST(Adapter, RefusesValuesOfTheWrongKindWithTheInputNumber) {
 namespace kelvane::registry {
 namespace {
 
-int sum3(int a, int b, int c) { return a + b + c; }
+int sum3(int a, int b, int c) {
+  return a + b + c;
+}
 
 TEST(Adapter, ReportsTheFirstBadInputAndRangeChecksWholeNumbers) {
   Operation op = typed(sum3);
