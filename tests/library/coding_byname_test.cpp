@@ -6,29 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "library/byname.hpp"
 #include "registry/convert_coding.hpp"
 #include "registry/registry.hpp"
 
-extern "C" void Qarn_FTM_c_libInitialize();
-extern "C" void Qarn_FTM_c_libTerminate();
-
 namespace kelvane::registry {
 namespace {
+
+using byname::errorOf;
 
 class CodingByName : public ::testing::Test {
  protected:
   void SetUp() override { Qarn_FTM_c_libInitialize(); }
   void TearDown() override { Qarn_FTM_c_libTerminate(); }
 };
-
-std::string errorOf(std::string_view name, std::vector<Value> args, int nargout = 1) {
-  try {
-    call(name, std::move(args), nargout);
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 Value one(std::string_view name, std::vector<Value> args) {
   Outputs out = call(name, std::move(args), 1);

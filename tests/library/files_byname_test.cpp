@@ -6,11 +6,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "library/byname.hpp"
 #include "registry/registry.hpp"
 #include "toolkit/dialogs.hpp"
-
-extern "C" void Qarn_FTM_c_libInitialize();
-extern "C" void Qarn_FTM_c_libTerminate();
 
 namespace kelvane::registry {
 namespace {

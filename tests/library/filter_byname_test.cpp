@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "library/byname.hpp"
 #include "registry/registry.hpp"
-
-extern "C" void Qarn_FTM_c_libInitialize();
-extern "C" void Qarn_FTM_c_libTerminate();
 
 namespace kelvane::registry {
 namespace {
+
+using byname::errorOf;
+using byname::row;
 
 class FilterByName : public ::testing::Test {
  protected:
@@ -26,19 +27,6 @@ class FilterByName : public ::testing::Test {
   }
   std::vector<std::string> console;
 };
-
-std::string errorOf(std::string_view name, std::vector<Value> args, int nargout = 1) {
-  try {
-    call(name, std::move(args), nargout);
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
-Value row(std::initializer_list<double> v) {
-  return Value::row(std::vector<double>(v));
-}
 
 TEST_F(FilterByName, DeclaredCounts) {
   struct Count {

@@ -5,12 +5,10 @@
 
 #include "instrument/fake_instrument.hpp"
 #include "instrument/transport.hpp"
+#include "library/byname.hpp"
 #include "registry/registry.hpp"
 #include "runtime/value.hpp"
 #include "toolkit/dialogs.hpp"
-
-extern "C" void Qarn_FTM_c_libInitialize();
-extern "C" void Qarn_FTM_c_libTerminate();
 
 namespace kelvane::registry {
 namespace {

@@ -1,10 +1,8 @@
 // The shared library's lifecycle through its two exported entries.
 #include <gtest/gtest.h>
 
+#include "library/byname.hpp"
 #include "registry/registry.hpp"
-
-extern "C" void Qarn_FTM_c_libInitialize();
-extern "C" void Qarn_FTM_c_libTerminate();
 
 namespace kelvane::registry {
 namespace {

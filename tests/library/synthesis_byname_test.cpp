@@ -12,13 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "library/byname.hpp"
 #include "registry/registry.hpp"
-
-extern "C" void Qarn_FTM_c_libInitialize();
-extern "C" void Qarn_FTM_c_libTerminate();
 
 namespace kelvane::registry {
 namespace {
+
+using byname::column;
+using byname::errorOf;
+using byname::row;
 
 using cd = std::complex<double>;
 
@@ -28,21 +30,6 @@ class SynthesisByName : public ::testing::Test {
   void TearDown() override { Qarn_FTM_c_libTerminate(); }
 };
 
-std::string errorOf(std::string_view name, std::vector<Value> args, int nargout = 1) {
-  try {
-    call(name, std::move(args), nargout);
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
-Value row(std::initializer_list<double> v) {
-  return Value::row(std::vector<double>(v));
-}
-Value column(std::initializer_list<double> v) {
-  return Value::column(std::vector<double>(v));
-}
 Value num(double x) {
   return Value::scalar(x);
 }
