@@ -10,7 +10,7 @@
 
 #include "instrument/block.hpp"
 #include "instrument/io.hpp"
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/simulator.hpp"
 #include "instrument/transport.hpp"
 
 namespace {
@@ -40,7 +40,7 @@ const Waveform& waveform() {
 }
 
 void BM_DownloadToSimulator(benchmark::State& state) {
-  kelvane::instrument::sim::Simulator sim;
+  kelvane::simulator::Simulator sim;
   sim.start();
   Configuration config;
   config.type = "TCPIP";

@@ -137,7 +137,7 @@ int runCalculate(app::FlowContext& flow) {
 }
 
 // What the built-in simulator holds after a download: its waveforms, the sequence and settings.
-void printSimulatorHoldings(const instrument::sim::Simulator& sim) {
+void printSimulatorHoldings(const simulator::Simulator& sim) {
   const auto st = sim.state();
   std::printf("\nThe simulated signal generator now holds:\n");
   if (st.contains("files") && st["files"].contains("WFM1"))

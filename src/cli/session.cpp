@@ -207,7 +207,7 @@ Session::~Session() {
 void Session::connectInstrument() {
   if (options_.instrument.empty()) return;  // the configuration file's connection
   if (options_.instrument == "sim") {
-    simulator_ = std::make_unique<instrument::sim::Simulator>();
+    simulator_ = std::make_unique<simulator::Simulator>();
     simulator_->start();
     state_->configuration.type = "TCPIP";
     state_->configuration.TCPIP.address = "127.0.0.1:" + std::to_string(simulator_->port());

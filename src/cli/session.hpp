@@ -10,7 +10,7 @@
 
 #include "app/state.hpp"
 #include "cli/commands.hpp"
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/simulator.hpp"
 
 namespace kelvane::cli {
 
@@ -46,12 +46,12 @@ class Session {
   // Points the configuration at --instrument (or keeps the configuration file's connection);
   // `sim` starts the built-in simulator on loopback.
   void connectInstrument();
-  instrument::sim::Simulator* simulator() { return simulator_.get(); }
+  simulator::Simulator* simulator() { return simulator_.get(); }
 
  private:
   const SessionOptions& options_;
   app::AppState* state_;
-  std::unique_ptr<instrument::sim::Simulator> simulator_;
+  std::unique_ptr<simulator::Simulator> simulator_;
 };
 
 class SessionError : public std::runtime_error {

@@ -9,7 +9,7 @@
 #include "app/validation.hpp"
 #include "coding/packets.hpp"
 #include "coding/testdata.hpp"
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/simulator.hpp"
 #include "instrument/transport.hpp"
 
 namespace kelvane::app {
@@ -41,7 +41,7 @@ class Flow : public ::testing::Test {
     return st["files"].contains("WFM1") && st["files"]["WFM1"].contains(name);
   }
 
-  instrument::sim::Simulator sim_;
+  simulator::Simulator sim_;
   AppState state_;
   ScriptedDialogs dialogs_;
   int busy_ = 0;
@@ -126,7 +126,7 @@ TEST_F(Flow, ChangedSettingsAskWhetherToUseTheOldWaveforms) {
 
 TEST_F(Flow, AFailedTrafficDownloadShowsOneErrorAndNoCompletion) {
   calculate(flow_);
-  instrument::sim::Faults faults;
+  simulator::Faults faults;
   faults.failPattern = "WFM1:QarnFTM-Traffic";
   faults.failError = "-224,\"Illegal parameter value\"";
   sim_.setFaults(faults);
@@ -145,7 +145,7 @@ TEST_F(Flow, AFailedTrafficDownloadShowsOneErrorAndNoCompletion) {
 
 TEST_F(Flow, ASequenceFailureIsReportedUnderInstrumentSetup) {
   calculate(flow_);
-  instrument::sim::Faults faults;
+  simulator::Faults faults;
   faults.failPattern = ":source:rad:arb:seq";
   sim_.setFaults(faults);
   const DownloadOutcome out = download(flow_);
@@ -160,7 +160,7 @@ TEST_F(Flow, ASequenceFailureIsReportedUnderInstrumentSetup) {
 
 TEST_F(Flow, AFailedPlayAfterTheTransferIsNotLeftAsSuccess) {
   calculate(flow_);
-  instrument::sim::Faults faults;
+  simulator::Faults faults;
   faults.failPattern = ":source:freq:fix";
   sim_.setFaults(faults);
   const DownloadOutcome out = download(flow_);

@@ -1,15 +1,13 @@
 // The download, sequence and play operations at the wire, against the signal-generator
 // simulator: every command text as sent, the instrument state it leaves, and the failures the
 // operations must report.
-#ifdef KELVANE_HAVE_SIMULATOR
-
 #include <gtest/gtest.h>
 
 #include "fake_instrument.hpp"
 #include "instrument/download.hpp"
 #include "instrument/io.hpp"
 #include "instrument/playback.hpp"
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/simulator.hpp"
 #include "instrument/transport.hpp"
 #include "test_support.hpp"
 
@@ -24,11 +22,11 @@ using Commands = std::vector<std::string>;
 class Wire : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim_ = std::make_unique<sim::Simulator>(options());
+    sim_ = std::make_unique<simulator::Simulator>(options());
     sim_->start();
     config_ = lan(sim_->port());
   }
-  virtual sim::SimulatorOptions options() const { return {}; }
+  virtual simulator::SimulatorOptions options() const { return {}; }
 
   // The messages received since the last call, without the error queries after each command.
   Commands sent() {
@@ -50,7 +48,7 @@ class Wire : public ::testing::Test {
   }
 
   ShortTimeouts timeouts_;
-  std::unique_ptr<sim::Simulator> sim_;
+  std::unique_ptr<simulator::Simulator> sim_;
   Configuration config_;
   std::size_t seen_ = 0;
 };
@@ -83,7 +81,7 @@ TEST_F(Wire, TheArbIsSwitchedBackOnOnlyWhenItWasOn) {
   EXPECT_EQ(state()["states"]["arb"], true);
 
   // A failed download still restores a running ARB, and returns the instrument's error.
-  sim::Faults f;
+  simulator::Faults f;
   f.failPattern = "MMEM:DATA";
   sim_->setFaults(f);
   const Status failed = VelDownLoadWrap(iq, markers, "Fails", config_);
@@ -292,7 +290,7 @@ TEST_F(Wire, FilterAlcBlankingPolarityAndReferenceChoices) {
 
 TEST_F(Wire, AFailedCommandIsReportedByNameWhileTheRestStillGoOut) {
   store("Single");
-  sim::Faults f;
+  simulator::Faults f;
   f.failPattern = "freq:fix";
   sim_->setFaults(f);
   const Status s = VelPlayWaveformSequence_c("Missing", SigGenSettings{}, config_);
@@ -324,7 +322,7 @@ TEST_F(Wire, InstrumentErrorsCarryTheInstrumentsText) {
 }
 
 TEST_F(Wire, ADownloadDroppedMidBlockFailsAndTheNextOperationReconnects) {
-  sim::Faults f;
+  simulator::Faults f;
   f.dropAfterBlockBytes = 50000;
   f.dropLimit = 1;
   sim_->setFaults(f);
@@ -343,7 +341,7 @@ TEST_F(Wire, ADownloadDroppedMidBlockFailsAndTheNextOperationReconnects) {
 }
 
 TEST_F(Wire, ASlowReplyFailsWithinTheReplyTimeout) {
-  sim::Faults f;
+  simulator::Faults f;
   f.replyDelay = std::chrono::milliseconds(1500);
   sim_->setFaults(f);
   timeouts_.adjust([](auto& s) { s.replyTimeout = testing::kShortTimeout; });
@@ -354,8 +352,8 @@ TEST_F(Wire, ASlowReplyFailsWithinTheReplyTimeout) {
 }
 
 class SmallMemory : public Wire {
-  sim::SimulatorOptions options() const override {
-    sim::SimulatorOptions o;
+  simulator::SimulatorOptions options() const override {
+    simulator::SimulatorOptions o;
     o.memorySamples = 1000;
     return o;
   }
@@ -370,8 +368,8 @@ TEST_F(SmallMemory, ADownloadBeyondTheMemoryReportsOutOfMemory) {
 }
 
 class SerialWire : public Wire {
-  sim::SimulatorOptions options() const override {
-    sim::SimulatorOptions o;
+  simulator::SimulatorOptions options() const override {
+    simulator::SimulatorOptions o;
     o.pseudoTerminal = true;
     return o;
   }
@@ -407,4 +405,3 @@ TEST_F(SerialWire, ADownloadOverTheSimulatorsSerialPort) {
 }  // namespace
 }  // namespace kelvane::instrument
 
-#endif  // KELVANE_HAVE_SIMULATOR

@@ -18,18 +18,18 @@
 
 extern char** environ;
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 namespace {
 
 // In the build tree: KELVANE_BUILD_DIR when set, else found from this test program's own place
-// (<build>/tests/instrument/test_instrument).
+// (<build>/tests/simulator/test_simulator).
 std::string programPath() {
   namespace fs = std::filesystem;
   const char* dir = std::getenv("KELVANE_BUILD_DIR");
   std::error_code ec;
   const fs::path build =
       dir ? fs::path(dir) : fs::read_symlink("/proc/self/exe", ec).parent_path() / ".." / "..";
-  return (build / "src/instrument/simulator/kelvane-siggen-sim").lexically_normal().string();
+  return (build / "src/simulator/kelvane-siggen-sim").lexically_normal().string();
 }
 
 // The program run with `args`, its standard output read line by line.
@@ -165,4 +165,4 @@ TEST_F(SimulatorProgram, UsageErrors) {
 }
 
 }  // namespace
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

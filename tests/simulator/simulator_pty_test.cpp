@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/simulator.hpp"
 #include "simulator_wire.hpp"
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 namespace {
 
 SimulatorOptions withPty() {
@@ -93,4 +93,4 @@ TEST(SimulatorPty, ReopenedSerialClientContinues) {
 }
 
 }  // namespace
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "instrument/simulator/message_reader.hpp"
+#include "simulator/message_reader.hpp"
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 // A command that cannot be carried out: the SCPI error code to queue.
 struct ScpiError {
@@ -77,4 +77,4 @@ bool isKeyword(const Param& p, std::string_view pattern);
 // shortest general form (2.5, 95.25).
 std::string formatNumber(double x);
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

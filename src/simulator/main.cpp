@@ -8,13 +8,13 @@
 #include <string>
 #include <string_view>
 
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/simulator.hpp"
 
 namespace {
 
-using kelvane::instrument::sim::Faults;
-using kelvane::instrument::sim::Simulator;
-using kelvane::instrument::sim::SimulatorOptions;
+using kelvane::simulator::Faults;
+using kelvane::simulator::Simulator;
+using kelvane::simulator::SimulatorOptions;
 
 constexpr const char* kUsage = R"(Usage: kelvane-siggen-sim [options]
 

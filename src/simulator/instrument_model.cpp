@@ -1,4 +1,4 @@
-#include "instrument/simulator/instrument_model.hpp"
+#include "simulator/instrument_model.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 namespace {
 
@@ -710,4 +710,4 @@ std::optional<std::vector<std::uint8_t>> Instrument::markerBytes(const std::stri
   return it->second.bytes;
 }
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 // Running CRC-32: start with crc32Begin(), feed pieces in order, finish with crc32End().
 // Example: crc32End(crc32Update(crc32Begin(), bytes of "123456789")) == 0xCBF43926.
@@ -17,4 +17,4 @@ inline constexpr std::uint32_t crc32End(std::uint32_t crc) {
   return crc ^ 0xFFFFFFFFu;
 }
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

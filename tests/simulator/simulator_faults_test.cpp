@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/simulator.hpp"
 #include "simulator_wire.hpp"
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 namespace {
 
 using wire::TcpClient;
@@ -117,4 +117,4 @@ TEST_F(SimulatorFaults, FailPatternQueuesTheConfiguredError) {
 }
 
 }  // namespace
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "instrument/simulator/crc32.hpp"
-#include "instrument/simulator/message_reader.hpp"
-#include "instrument/simulator/scpi.hpp"
+#include "simulator/crc32.hpp"
+#include "simulator/message_reader.hpp"
+#include "simulator/scpi.hpp"
 #include "simulator_wire.hpp"
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 namespace {
 
 std::vector<Message> feedPieces(const std::string& stream, const std::vector<std::size_t>& cuts,
@@ -204,4 +204,4 @@ TEST(SimulatorChecksum, Crc32CheckValueAndPieces) {
 }
 
 }  // namespace
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

@@ -14,11 +14,11 @@
 #include <string_view>
 #include <vector>
 
-#include "instrument/simulator/message_reader.hpp"
-#include "instrument/simulator/scpi.hpp"
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/message_reader.hpp"
+#include "simulator/scpi.hpp"
+#include "simulator/simulator.hpp"
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 class Instrument {
  public:
@@ -132,4 +132,4 @@ class Instrument {
 // Bytes outside printable ASCII written as \xHH, so that any text received is valid JSON.
 std::string printable(std::string_view text);
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

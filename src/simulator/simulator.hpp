@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 struct SimulatorOptions {
   std::uint16_t port = 0;                 // 0 picks a free port
@@ -65,4 +65,4 @@ class Simulator {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

@@ -1,4 +1,4 @@
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/simulator.hpp"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -19,10 +19,10 @@
 #include <system_error>
 #include <thread>
 
-#include "instrument/simulator/instrument_model.hpp"
-#include "instrument/simulator/message_reader.hpp"
+#include "simulator/instrument_model.hpp"
+#include "simulator/message_reader.hpp"
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 namespace {
 
@@ -284,4 +284,4 @@ std::optional<std::vector<std::uint8_t>> Simulator::markerBytes(const std::strin
   return impl_->instrument.markerBytes(name);
 }
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/simulator/crc32.hpp"
-#include "instrument/simulator/simulator.hpp"
+#include "simulator/crc32.hpp"
+#include "simulator/simulator.hpp"
 #include "simulator_wire.hpp"
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 namespace {
 
 using wire::TcpClient;
@@ -426,4 +426,4 @@ TEST_F(SimulatorWire, StateQueryAnswersTheStateOnOneLine) {
 }
 
 }  // namespace
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

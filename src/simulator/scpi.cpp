@@ -1,4 +1,4 @@
-#include "instrument/simulator/scpi.hpp"
+#include "simulator/scpi.hpp"
 
 #include <array>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <utility>
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 namespace {
 
@@ -282,4 +282,4 @@ std::string formatNumber(double x) {
   return buf;
 }
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

@@ -1,11 +1,11 @@
-#include "instrument/simulator/message_reader.hpp"
+#include "simulator/message_reader.hpp"
 
 #include <algorithm>
 #include <cstring>
 
-#include "instrument/simulator/crc32.hpp"
+#include "simulator/crc32.hpp"
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 MessageReader::MessageReader(std::uint64_t keepLimit, std::size_t textLimit)
     : keepLimit_(keepLimit), textLimit_(textLimit) {}
@@ -145,4 +145,4 @@ MessageReader::Result MessageReader::feed(std::span<const char> bytes,
   return Result::Consumed;
 }
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

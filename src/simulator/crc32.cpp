@@ -1,8 +1,8 @@
-#include "instrument/simulator/crc32.hpp"
+#include "simulator/crc32.hpp"
 
 #include <array>
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 namespace {
 
@@ -50,4 +50,4 @@ std::uint32_t crc32Update(std::uint32_t crc, std::span<const std::uint8_t> bytes
   return crc;
 }
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-namespace kelvane::instrument::sim::wire {
+namespace kelvane::simulator::wire {
 
 using namespace std::chrono_literals;
 
@@ -173,4 +173,4 @@ class TcpClient : public FdClient {
   explicit TcpClient(std::uint16_t port) : FdClient(connectLoopback(port)) {}
 };
 
-}  // namespace kelvane::instrument::sim::wire
+}  // namespace kelvane::simulator::wire

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace kelvane::instrument::sim {
+namespace kelvane::simulator {
 
 struct Block {
   std::size_t textOffset = 0;      // position in Message::text just after the block's header
@@ -64,4 +64,4 @@ class MessageReader {
   void finish(const std::function<void(Message&&)>& onMessage);
 };
 
-}  // namespace kelvane::instrument::sim
+}  // namespace kelvane::simulator
