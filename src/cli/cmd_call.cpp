@@ -4,6 +4,7 @@
 
 #include "cli/commands.hpp"
 #include "cli/json_value.hpp"
+#include "library/binders.hpp"
 #include "registry/registry.hpp"
 #include "runtime/matfile.hpp"
 #include "runtime/text.hpp"
@@ -15,7 +16,8 @@ const char* kOpsHelp =
     "usage: kelvane-cli ops\n"
     "Lists every operation of the library in its registry order: name, maximum inputs,\n"
     "maximum outputs (-1 a variable list, -k up to k-1 fixed inputs then a list) and whether\n"
-    "it is built in this version.\n";
+    "it is built in this version: yes, no, or desktop for an operation of the windows and plots,\n"
+    "which exists only in the desktop program kelvane.\n";
 
 const char* kCallHelp =
     "usage: kelvane-cli call NAME [ARG ...] [--nargout N] [--mat FILE]\n"
@@ -31,6 +33,11 @@ const char* kCallHelp =
 std::string countText(int n) {
   return std::to_string(n);
 }
+
+const char* builtText(const registry::Entry& e) {
+  if (e.built()) return "yes";
+  return library::isWindowOperation(e.name) ? "desktop" : "no";
+}
 }  // namespace
 
 int commandOps(const Arguments& args) {
@@ -42,7 +49,7 @@ int commandOps(const Arguments& args) {
   std::printf("%-32s %6s %7s  %s\n", "name", "inputs", "outputs", "built");
   for (const auto& e : table.entries())
     std::printf("%-32s %6s %7s  %s\n", e.name.c_str(), countText(e.maxInputs).c_str(),
-                countText(e.maxOutputs).c_str(), e.built() ? "yes" : "no");
+                countText(e.maxOutputs).c_str(), builtText(e));
   return kExitOk;
 }
 

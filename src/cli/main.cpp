@@ -5,10 +5,8 @@
 #include <string>
 
 #include "cli/commands.hpp"
+#include "library/binders.hpp"
 #include "registry/registry.hpp"
-
-extern "C" void Qarn_FTM_c_libInitialize();
-extern "C" void Qarn_FTM_c_libTerminate();
 
 namespace {
 
@@ -56,9 +54,9 @@ int main(int argc, char** argv) {
   kelvane::cli::Arguments args(argv + 2, argv + argc);
   int code = kelvane::cli::kExitFailure;
   try {
-    Qarn_FTM_c_libInitialize();
+    kelvane::library::initializeCore();
     code = it->second.run(args);
-    Qarn_FTM_c_libTerminate();
+    kelvane::registry::terminate();
   } catch (const std::exception& e) {
     std::cerr << "kelvane-cli: " << e.what() << '\n';
   }

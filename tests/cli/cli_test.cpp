@@ -74,7 +74,14 @@ TEST_F(Cli, CallReachesOperationsByNameAndReportsRunTimeErrors) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Specified number of columns in output matrix is too small."),
             std::string::npos);
-  EXPECT_EQ(cli("ops").code, 0);
+  r = cli("ops");
+  EXPECT_EQ(r.code, 0);
+  // A window operation belongs to the desktop program; an operation of the core is built.
+  EXPECT_NE(r.out.find("\nQarn_FTM_c                            0       0  desktop\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\nQarn_FwdSyncMessagePacket             1       1  yes\n"),
+            std::string::npos);
   EXPECT_EQ(cli("nonsense").code, 2);
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.hpp"
+#include "library/state_variables.hpp"
 #include "registry/registry.hpp"
 #include "toolkit/dialogs.hpp"
 
@@ -26,7 +26,7 @@ struct RedrawLog {
 
 inline void bindStateOnly(registry::Library& lib) {
   auto state = std::make_shared<app::AppState>();
-  app::bindStateVariables(lib.variables(), state);
+  library::bindStateVariables(lib.variables(), state);
 }
 
 inline void bindStateAndWindow(registry::Library& lib) {

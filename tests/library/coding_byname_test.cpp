@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "library/byname.hpp"
-#include "registry/convert_coding.hpp"
+#include "library/convert_coding.hpp"
 #include "registry/registry.hpp"
 
 namespace kelvane::registry {

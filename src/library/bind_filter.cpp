@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "registry/adapter.hpp"
-#include "registry/binders.hpp"
+#include "library/binders.hpp"
 #include "synthesis/baseband_filter.hpp"
 #include "synthesis/filter_design.hpp"
 
-namespace kelvane::registry {
+namespace kelvane::library {
 
 namespace {
 
@@ -157,8 +157,8 @@ void bindFilter(Library& lib) {
 
   // Design warnings go to the console while the library is initialized.
   syn::WarningSink previous = syn::setWarningSink(
-      [](std::string_view text) { printToConsole("Warning: " + std::string(text)); });
+      [](std::string_view text) { registry::printToConsole("Warning: " + std::string(text)); });
   lib.atTerminate([previous]() mutable { syn::setWarningSink(std::move(previous)); });
 }
 
-}  // namespace kelvane::registry
+}  // namespace kelvane::library

@@ -14,7 +14,9 @@
 #include "coding/modparams.hpp"
 #include "registry/adapter.hpp"
 
-namespace kelvane::registry {
+namespace kelvane::library {
+
+using runtime::Value;
 
 // The record fields of modParams in their order, with the member each one holds.
 inline constexpr std::array<std::pair<std::string_view, double coding::ModParams::*>, 12>
@@ -58,17 +60,21 @@ inline coding::ModParams modParamsFields(const Value& v,
   return m;
 }
 
+}  // namespace kelvane::library
+
+namespace kelvane::registry {
+
 template <>
 struct Convert<coding::ModParams> {
   static coding::ModParams from(const Value& v) {
-    return modParamsFields(v,
+    return library::modParamsFields(v,
                            {"drcValue", "dataRate", "slots", "bits", "codeRate", "modulationType",
                             "preambleTDMChips", "pilotTDMChips", "macTDMChips", "dataTDMChips",
                             "modulationSymbolsProvided", "modulationSymbolsRequired"});
   }
   static Value to(const coding::ModParams& m) {
     Value record = Value::record();
-    for (const auto& [name, member] : kModParamsFields)
+    for (const auto& [name, member] : library::kModParamsFields)
       record.setField(name, Value::scalar(m.*member));
     return record;
   }

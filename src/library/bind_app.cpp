@@ -3,14 +3,14 @@
 #include <memory>
 
 #include "app/state.hpp"
-#include "registry/adapter.hpp"
-#include "registry/binders.hpp"
+#include "library/binders.hpp"
+#include "library/state_variables.hpp"
 
-namespace kelvane::registry {
+namespace kelvane::library {
 
 void bindApp(Library& lib) {
   auto state = std::make_shared<app::AppState>();
-  app::bindStateVariables(lib.variables(), state);
+  bindStateVariables(lib.variables(), state);
   app::setCurrentState(state.get());
   lib.atTerminate([state] { app::setCurrentState(nullptr); });
 
@@ -21,4 +21,4 @@ void bindApp(Library& lib) {
   gui.add("InitializeParameters", 0, 0, typed([state] { state->InitializeParameters(); }));
 }
 
-}  // namespace kelvane::registry
+}  // namespace kelvane::library

@@ -1,6 +1,6 @@
-// By-name entries of the waveform synthesis and the test data: PN sequences and spreading, the
-// phase equalizer with its design helpers, upsampling, the synthesis driver, the payload test
-// patterns and the channel-number conversion.
+// By-name entries of the waveform synthesis: the pilot, MAC and preamble channels, PN sequences
+// and spreading, the phase equalizer with its design helpers, upsampling and the synthesis
+// driver.
 #include <algorithm>
 #include <array>
 #include <complex>
@@ -9,42 +9,22 @@
 #include <type_traits>
 #include <vector>
 
-#include "coding/channel_frequency.hpp"
-#include "coding/lfsr.hpp"
-#include "coding/pngenerator.hpp"
-#include "coding/testdata.hpp"
-#include "registry/adapter.hpp"
-#include "registry/binders.hpp"
+#include "library/arguments.hpp"
+#include "library/binders.hpp"
+#include "synthesis/channels.hpp"
 #include "synthesis/baseband_filter.hpp"
 #include "synthesis/phase_eq.hpp"
 #include "synthesis/pn.hpp"
 #include "synthesis/upsample.hpp"
 #include "synthesis/waveform.hpp"
 
-namespace kelvane::registry {
+namespace kelvane::library {
 
 namespace {
 
 namespace syn = kelvane::synthesis;
 namespace cod = kelvane::coding;
 using cd = std::complex<double>;
-
-std::string shapeText(const Value& v) {
-  return v.kindName() + " " + std::to_string(v.rows()) + "x" + std::to_string(v.cols());
-}
-
-// A numeric vector (or an empty value); anything else is refused with the operation's name.
-void requireVector(const Value& v, const char* operation) {
-  if (v.isEmpty() && !v.isText() && !v.isRecord() && !v.isList()) return;
-  if (!v.isNumeric() || !v.isVector())
-    throw runtime::Error(std::string(operation) + ": expected a numeric vector, got " +
-                         shapeText(v));
-}
-
-bool absent(Args args, std::size_t i) {
-  return i >= args.size() || (args[i].isEmpty() && args[i].isNumeric()) ||
-         args[i].kind() == runtime::Kind::Empty;
-}
 
 // A vector result in the orientation of `like`: a column stays a column, anything else is a row.
 template <class T>
@@ -119,46 +99,6 @@ Value upsampleMarkerEntry(const Value& in, std::size_t ratio) {
     throw runtime::Error("upsampleMarker: the marker input must be a real row, got " +
                          shapeText(in));
   return Value::row(syn::upsampleMarker(in.realData(), ratio));
-}
-
-// GenerateBitStream(type, len, [pattern]); with fewer than two inputs the result is empty.
-Outputs generateBitStreamEntry(Args args, int /*nargout*/) {
-  if (args.size() < 2) return {Value()};
-  std::vector<double> pattern;
-  if (args.size() >= 3) pattern = args[2].toDoubles();
-  return {
-      Convert<BitRow>::to(cod::GenerateBitStream(args[0].toDouble(), args[1].toDouble(), pattern))};
-}
-
-// PNgenerator(n, dataLength, userInvert, seed, zeroSuppresion), every input optional.
-Outputs pnGeneratorEntry(Args args, int /*nargout*/) {
-  double n = 9;
-  if (!absent(args, 0) && args[0].numel() == 1) n = args[0].toDouble();
-  cod::PNGeneratorOptions options;
-  if (!absent(args, 1) && args[1].numel() == 1) {
-    const double len = std::max(args[1].toDouble(), 1.0);
-    try {
-      options.dataLength = Convert<std::size_t>::from(Value::scalar(len));
-    } catch (const runtime::Error& e) {
-      throw runtime::Error(std::string("PNgenerator: dataLength: ") + e.what());
-    }
-  }
-  auto isOne = [&](std::size_t i) {
-    return !absent(args, i) && args[i].numel() == 1 && args[i].isReal() &&
-           args[i].toDouble() == 1.0;
-  };
-  options.userInvert = isOne(2);
-  if (!absent(args, 3)) options.seed = args[3].toDoubles();
-  options.zeroSuppression = isOne(4);
-  return {Convert<BitRow>::to(cod::PNgenerator(n, options))};
-}
-
-Value extendVectorEntry(const Value& data, double reqLength) {
-  requireVector(data, "extendVector");
-  if (!(reqLength >= 0) || reqLength != static_cast<double>(static_cast<long long>(reqLength)))
-    throw runtime::Error("extendVector: reqLength must be a whole number 0 or more, got " +
-                         Value::scalar(reqLength).toString());
-  return Value::row(cod::extendVector(data.realData(), static_cast<std::size_t>(reqLength)));
 }
 
 // --- Qarn_FwdModulatedWaveform ---------------------------------------------------------------
@@ -260,14 +200,35 @@ Outputs modulatedWaveformEntry(Args args, int nargout) {
   return out;
 }
 
+// RPC bits and gains of one shape with at least 59 entries, one RA bit and one RA gain.
+std::vector<cd> macSlotEntry(const Value& rpcBits, const Value& rpcGains, const Value& raBit,
+                        const Value& raGain) {
+  for (const Value* v : {&rpcBits, &rpcGains, &raBit, &raGain})
+    requireNumeric(*v, "Qarn_FwdMACslot inputs");
+  if (rpcBits.rows() != rpcGains.rows() || rpcBits.cols() != rpcGains.cols())
+    throw runtime::Error("RPCbits (" + shapeOf(rpcBits) + ") and RPCgains (" + shapeOf(rpcGains) +
+                         ") must have the same shape");
+  if (rpcBits.numel() < 59)
+    throw runtime::Error("RPCbits and RPCgains must hold at least 59 entries, got " +
+                         std::to_string(rpcBits.numel()));
+  if (raBit.numel() != 1 || raGain.numel() != 1)
+    throw runtime::Error("RAbit (" + shapeOf(raBit) + ") and RAgain (" + shapeOf(raGain) +
+                         ") must be single values");
+  return syn::Qarn_FwdMACslot(rpcBits.realData(), rpcGains.realData(), raBit.toDouble(),
+                                    raGain.toDouble());
+}
+
 }  // namespace
 
 void bindSynthesis(Library& lib) {
   Table& ops = lib.operations();
-  bindTyped(ops, "lfsr",
-            [](int order, const BitRow& taps, std::size_t m, const BitRow& seed) -> BitRow {
-              return cod::lfsr(order, taps, m, seed);
-            });
+  // Pilot, MAC and preamble channels.
+  bindTyped(ops, "Qarn_FwdPilot", [] { return syn::Qarn_FwdPilot(); });
+  bindTyped(ops, "Qarn_FwdTrfPreamble", [](double macIndex, double rep) {
+    return syn::Qarn_FwdTrfPreamble(macIndex, rep);
+  });
+  bindTyped(ops, "Qarn_FwdMACslot", macSlotEntry);
+
   bindTyped(ops, "CircularShiftRight", circularShiftRightEntry);
   bindTyped(ops, "Qarn_PNiSequence",
             [](std::size_t reps) -> BitRow { return syn::Qarn_PNiSequence(reps); });
@@ -292,10 +253,6 @@ void bindSynthesis(Library& lib) {
   bindTyped(ops, "upsampleMarker", upsampleMarkerEntry);
   ops.bind("Qarn_FwdModulatedWaveform", modulatedWaveformEntry);
 
-  ops.bind("GenerateBitStream", generateBitStreamEntry);
-  ops.bind("PNgenerator", pnGeneratorEntry);
-  bindTyped(ops, "extendVector", extendVectorEntry);
-  bindTyped(ops, "Qarn_ChannelNumberToFrequency", cod::Qarn_ChannelNumberToFrequency);
 }
 
-}  // namespace kelvane::registry
+}  // namespace kelvane::library

@@ -1,7 +1,8 @@
 // By-name entries of the traffic and control channel coding (formats, packets and FCS, bit
 // fields, turbo code, scrambler, channel interleaver, modulation and Walsh channels), the
-// sequence helpers and the pilot, MAC and preamble channels. Bits cross as 0/1 doubles; inputs
+// sequence helpers, the test data, the PN generators and the channel-number conversion. Bits cross as 0/1 doubles; inputs
 // that the operations only move about (interleavers, puncturing, repetition) take any numbers.
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <optional>
@@ -10,22 +11,25 @@
 #include <vector>
 
 #include "coding/binary.hpp"
+#include "coding/channel_frequency.hpp"
 #include "coding/channel_interleaver.hpp"
 #include "coding/checks.hpp"
 #include "coding/fcs.hpp"
+#include "coding/lfsr.hpp"
 #include "coding/modparams.hpp"
 #include "coding/modulation.hpp"
 #include "coding/packets.hpp"
+#include "coding/pngenerator.hpp"
 #include "coding/scrambler.hpp"
 #include "coding/sequences.hpp"
+#include "coding/testdata.hpp"
 #include "coding/trfchn.hpp"
 #include "coding/turbo.hpp"
-#include "registry/adapter.hpp"
-#include "registry/binders.hpp"
-#include "registry/convert_coding.hpp"
-#include "synthesis/channels.hpp"
+#include "library/arguments.hpp"
+#include "library/binders.hpp"
+#include "library/convert_coding.hpp"
 
-namespace kelvane::registry {
+namespace kelvane::library {
 
 namespace {
 
@@ -36,16 +40,6 @@ using ComplexRow = std::vector<Complex>;
 
 // Longest sequence a length argument by name may ask for (the longest packet needs 24576).
 constexpr double kMaxLength = 1 << 26;
-
-std::string shapeOf(const Value& v) {
-  return std::to_string(v.rows()) + " x " + std::to_string(v.cols());
-}
-
-// A numeric input that must not be text, a record or a list.
-void requireNumeric(const Value& v, const char* name) {
-  if (!v.isEmpty() && !v.isNumeric())
-    throw runtime::Error(std::string(name) + " must be numeric, got " + v.kindName());
-}
 
 // Bits where any non-zero value counts as 1 (the FCS register input).
 coding::Bits nonZeroBits(const Value& v) {
@@ -174,22 +168,44 @@ Value summerEntry(const Value& input) {
   return Value::row(coding::Qarn_FwdTrfSummer(Convert<Matrix<double>>::from(input)));
 }
 
-// RPC bits and gains of one shape with at least 59 entries, one RA bit and one RA gain.
-ComplexRow macSlotEntry(const Value& rpcBits, const Value& rpcGains, const Value& raBit,
-                        const Value& raGain) {
-  for (const Value* v : {&rpcBits, &rpcGains, &raBit, &raGain})
-    requireNumeric(*v, "Qarn_FwdMACslot inputs");
-  if (rpcBits.rows() != rpcGains.rows() || rpcBits.cols() != rpcGains.cols())
-    throw runtime::Error("RPCbits (" + shapeOf(rpcBits) + ") and RPCgains (" + shapeOf(rpcGains) +
-                         ") must have the same shape");
-  if (rpcBits.numel() < 59)
-    throw runtime::Error("RPCbits and RPCgains must hold at least 59 entries, got " +
-                         std::to_string(rpcBits.numel()));
-  if (raBit.numel() != 1 || raGain.numel() != 1)
-    throw runtime::Error("RAbit (" + shapeOf(raBit) + ") and RAgain (" + shapeOf(raGain) +
-                         ") must be single values");
-  return synthesis::Qarn_FwdMACslot(rpcBits.realData(), rpcGains.realData(), raBit.toDouble(),
-                                    raGain.toDouble());
+// GenerateBitStream(type, len, [pattern]); with fewer than two inputs the result is empty.
+Outputs generateBitStreamEntry(Args args, int /*nargout*/) {
+  if (args.size() < 2) return {Value()};
+  std::vector<double> pattern;
+  if (args.size() >= 3) pattern = args[2].toDoubles();
+  return {
+      Convert<BitRow>::to(coding::GenerateBitStream(args[0].toDouble(), args[1].toDouble(), pattern))};
+}
+
+// PNgenerator(n, dataLength, userInvert, seed, zeroSuppresion), every input optional.
+Outputs pnGeneratorEntry(Args args, int /*nargout*/) {
+  double n = 9;
+  if (!absent(args, 0) && args[0].numel() == 1) n = args[0].toDouble();
+  coding::PNGeneratorOptions options;
+  if (!absent(args, 1) && args[1].numel() == 1) {
+    const double len = std::max(args[1].toDouble(), 1.0);
+    try {
+      options.dataLength = Convert<std::size_t>::from(Value::scalar(len));
+    } catch (const runtime::Error& e) {
+      throw runtime::Error(std::string("PNgenerator: dataLength: ") + e.what());
+    }
+  }
+  auto isOne = [&](std::size_t i) {
+    return !absent(args, i) && args[i].numel() == 1 && args[i].isReal() &&
+           args[i].toDouble() == 1.0;
+  };
+  options.userInvert = isOne(2);
+  if (!absent(args, 3)) options.seed = args[3].toDoubles();
+  options.zeroSuppression = isOne(4);
+  return {Convert<BitRow>::to(coding::PNgenerator(n, options))};
+}
+
+Value extendVectorEntry(const Value& data, double reqLength) {
+  requireVector(data, "extendVector");
+  if (!(reqLength >= 0) || reqLength != static_cast<double>(static_cast<long long>(reqLength)))
+    throw runtime::Error("extendVector: reqLength must be a whole number 0 or more, got " +
+                         Value::scalar(reqLength).toString());
+  return Value::row(coding::extendVector(data.realData(), static_cast<std::size_t>(reqLength)));
 }
 
 }  // namespace
@@ -275,6 +291,16 @@ void bindCoding(Library& lib) {
   });
   bindTyped(t, "Qarn_FwdTrfSummer", summerEntry);
 
+  // Test data, PN generators and channel frequencies.
+  bindTyped(t, "lfsr",
+            [](int order, const BitRow& taps, std::size_t m, const BitRow& seed) -> BitRow {
+              return coding::lfsr(order, taps, m, seed);
+            });
+  t.bind("GenerateBitStream", generateBitStreamEntry);
+  t.bind("PNgenerator", pnGeneratorEntry);
+  bindTyped(t, "extendVector", extendVectorEntry);
+  bindTyped(t, "Qarn_ChannelNumberToFrequency", coding::Qarn_ChannelNumberToFrequency);
+
   // Sequence helpers.
   bindTyped(t, "Qarn_Repeat", repeatEntry);
   bindTyped(t, "Qarn_SignalMap", signalMapEntry);
@@ -282,13 +308,6 @@ void bindCoding(Library& lib) {
   bindTyped(t, "Qarn_WalshMatrix", [](double index) {
     return Convert<Matrix<double>>::to(coding::Qarn_WalshMatrix(index));
   });
-
-  // Pilot, MAC and preamble channels.
-  bindTyped(t, "Qarn_FwdPilot", [] { return synthesis::Qarn_FwdPilot(); });
-  bindTyped(t, "Qarn_FwdTrfPreamble", [](double macIndex, double rep) {
-    return synthesis::Qarn_FwdTrfPreamble(macIndex, rep);
-  });
-  bindTyped(t, "Qarn_FwdMACslot", macSlotEntry);
 }
 
-}  // namespace kelvane::registry
+}  // namespace kelvane::library

@@ -1,8 +1,9 @@
 // The instrument operations by name: the transport hwIO, the I/O operations (each passes its
 // configuration through formatconfig and calls hwIO with its opcode), download, sequence and
-// playback. Every one returns (status, message).
+// playback, each returning (status, message); and the waveform file helpers.
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -11,11 +12,12 @@
 #include "instrument/io.hpp"
 #include "instrument/playback.hpp"
 #include "instrument/transport.hpp"
+#include "instrument/waveform_files.hpp"
 #include "registry/adapter.hpp"
-#include "registry/binders.hpp"
-#include "registry/convert_instrument.hpp"
+#include "library/binders.hpp"
+#include "library/convert_instrument.hpp"
 
-namespace kelvane::registry {
+namespace kelvane::library {
 
 namespace in = kelvane::instrument;
 
@@ -36,6 +38,51 @@ StatusPair transport(in::hwio::Opcode opcode, const Value& config, std::vector<V
   for (auto& f : further)
     args.push_back(std::move(f));
   return pair(in::hwIO(args));
+}
+
+// The samples of a waveform argument; a value that holds none is refused.
+std::vector<std::complex<double>> samplesOf(const Value& v) {
+  if (!v.isNumeric() && v.numel() != 0)
+    throw runtime::Error("expected a complex vector, got " + v.kindName());
+  return v.toComplex();
+}
+
+// saveMornathWaveform(v, filename, scale) -> ok. It never raises: no input, an input it cannot
+// use and any file error all give 0.
+Outputs saveMornathByName(Args args, int /*nargout*/) {
+  if (args.empty()) return {Value::scalar(0)};
+  try {
+    const auto v = samplesOf(args[0]);
+    const std::string filename = args.size() > 1 ? Convert<std::string>::from(args[1]) : "Vel-C";
+    const double scale = args.size() > 2 ? args[2].toDouble() : 1.0;
+    return {Value::scalar(in::saveMornathWaveform(v, filename, scale) ? 1 : 0)};
+  } catch (const std::exception&) {
+    return {Value::scalar(0)};
+  }
+}
+
+// applyDacRes(wave, numBits) keeps the shape of `wave` (row or column) and a real wave real.
+Outputs applyDacResByName(Args args, int /*nargout*/) {
+  if (args.size() < 2)
+    throw runtime::Error("Not enough input arguments: applyDacRes needs wave and numBits.");
+  const Value& wave = args[0];
+  const auto q = in::applyDacRes(samplesOf(wave), args[1].toDouble());
+  if (wave.numel() == 0) return {wave};
+  if (wave.isReal()) {
+    std::vector<double> re(q.size());
+    for (std::size_t i = 0; i < q.size(); ++i)
+      re[i] = q[i].real();
+    return {Value::matrix(wave.rows(), wave.cols(), std::move(re))};
+  }
+  return {Value::complexMatrix(wave.rows(), wave.cols(), q)};
+}
+
+std::string clock2strChecked(const std::vector<double>& clk) {
+  try {
+    return in::clock2str(clk);
+  } catch (const std::invalid_argument& e) {
+    throw runtime::Error(e.what());
+  }
 }
 
 }  // namespace
@@ -96,7 +143,12 @@ void bindInstrument(Library& lib) {
       [](const std::string& fileName, const in::SigGenSettings& setting,
          const in::Configuration& config) { return pair(in::VelPlay(fileName, setting, config)); });
 
+  // Waveform files.
+  t.bind("saveMornathWaveform", saveMornathByName);
+  t.bind("applyDacRes", applyDacResByName);
+  bindTyped(t, "clock2str", clock2strChecked);
+
   lib.atTerminate([] { in::closeConnections(); });
 }
 
-}  // namespace kelvane::registry
+}  // namespace kelvane::library

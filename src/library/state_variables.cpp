@@ -1,0 +1,90 @@
+#include "library/state_variables.hpp"
+
+#include "app/record_fields.hpp"
+#include "app/records.hpp"
+#include "instrument/records_value.hpp"
+
+namespace kelvane::library {
+
+using app::AppState;
+using runtime::Value;
+
+Value samplesToValue(std::span<const std::complex<double>> samples) {
+  if (samples.empty()) return Value();
+  return Value::complexRow(std::vector<std::complex<double>>(samples.begin(), samples.end()));
+}
+
+Value markersToValue(std::span<const std::uint8_t> markers) {
+  if (markers.empty()) return Value();
+  std::vector<double> data(2 * markers.size());
+  for (std::size_t i = 0; i < markers.size(); ++i) {
+    data[2 * i] = markers[i] & 1 ? 1.0 : 0.0;
+    data[2 * i + 1] = markers[i] & 2 ? 1.0 : 0.0;
+  }
+  return Value::matrix(2, markers.size(), std::move(data));
+}
+
+std::vector<std::complex<double>> samplesFromValue(const Value& v, const std::string& what) {
+  if (v.numel() == 0) return {};
+  if (!v.isNumeric() || !v.isVector())
+    throw runtime::Error(what + " must be a vector of complex samples, not " + app::describe(v));
+  return v.toComplex();
+}
+
+std::vector<std::uint8_t> markersFromValue(const Value& v, const std::string& what) {
+  if (v.numel() == 0) return {};
+  if (!v.isReal() || v.rows() != 2)
+    throw runtime::Error(what + " must be a 2 x N matrix of 0 and 1 (marker 1, marker 2), not " +
+                         app::describe(v));
+  const auto d = v.realData();
+  std::vector<std::uint8_t> out(v.cols());
+  for (std::size_t c = 0; c < v.cols(); ++c) {
+    for (std::size_t r = 0; r < 2; ++r) {
+      const double x = d[c * 2 + r];
+      if (x != 0 && x != 1)
+        throw runtime::Error(what + " must hold only 0 and 1; marker " + std::to_string(r + 1) +
+                             " of sample " + std::to_string(c + 1) + " is " +
+                             Value::scalar(x).toString());
+      if (x == 1) out[c] |= static_cast<std::uint8_t>(1u << r);
+    }
+  }
+  return out;
+}
+
+void bindStateVariables(registry::Variables& vars, std::shared_ptr<AppState> state) {
+  // Each accessor keeps the state alive as long as the variables can reach it.
+  auto bind = [&](const char* name, auto get, auto set) {
+    vars.bindAccessors(
+        name, [state, get] { return get(*state); },
+        [state, set](Value v) { set(*state, std::move(v)); });
+  };
+  bind(
+      "appInfo", [](AppState& st) { return app::toValue(st.appInfo); },
+      [](AppState& st, Value v) { st.appInfo = app::appInfoFromValue(v); });
+  bind(
+      "parameters", [](AppState& st) { return app::toValue(st.parameters); },
+      [](AppState& st, Value v) { st.parameters = app::parametersFromValue(v); });
+  bind(
+      "SigGenSettings", [](AppState& st) { return instrument::toValue(st.sigGenSettings); },
+      [](AppState& st, Value v) { st.sigGenSettings = instrument::sigGenSettingsFromValue(v); });
+  bind(
+      "configuration", [](AppState& st) { return instrument::toValue(st.configuration); },
+      [](AppState& st, Value v) { st.configuration = instrument::configurationFromValue(v); });
+  bind(
+      "figureList", [](AppState& st) { return app::toValue(st.figureList); },
+      [](AppState& st, Value v) { st.figureList = app::figureListFromValue(v); });
+  bind(
+      "trafficWaveform", [](AppState& st) { return samplesToValue(st.traffic.samples); },
+      [](AppState& st, Value v) { st.traffic.samples = samplesFromValue(v, "trafficWaveform"); });
+  bind(
+      "trafficMarkers", [](AppState& st) { return markersToValue(st.traffic.markers); },
+      [](AppState& st, Value v) { st.traffic.markers = markersFromValue(v, "trafficMarkers"); });
+  bind(
+      "controlWaveform", [](AppState& st) { return samplesToValue(st.control.samples); },
+      [](AppState& st, Value v) { st.control.samples = samplesFromValue(v, "controlWaveform"); });
+  bind(
+      "controlMarkers", [](AppState& st) { return markersToValue(st.control.markers); },
+      [](AppState& st, Value v) { st.control.markers = markersFromValue(v, "controlMarkers"); });
+}
+
+}  // namespace kelvane::library
