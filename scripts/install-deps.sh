@@ -5,7 +5,12 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libmatio-dev libfftw3-dev nlohmann-json3-dev
+  libmatio-dev nlohmann-json3-dev
+  # The windows: Qt 6 Widgets and UiTools, Charts (which needs the OpenGL and xkbcommon
+  # headers to be found), SVG, DataVisualization (which needs Declarative), and Xvfb for the
+  # tests of 3-D views, which need a real X server.
+  qt6-base-dev qt6-tools-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev qt6-svg-dev
+  qt6-datavisualization-dev qt6-declarative-dev xvfb xauth
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-scipy python3-numpy
   clang libclang-rt-14-dev
