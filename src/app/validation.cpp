@@ -2,22 +2,19 @@
 
 #include <cmath>
 
+#include "runtime/numbers.hpp"
 #include "runtime/text.hpp"
 
 namespace kelvane::app {
 
 namespace {
 
-bool whole(double x) {
-  return std::isfinite(x) && x == std::trunc(x);
-}
-
 class Checker {
  public:
   std::vector<std::string> problems;
 
   void wholeIn(const char* field, double x, double lo, double hi, const char* note = "") {
-    if (whole(x) && x >= lo && x <= hi) return;
+    if (runtime::isWholeIn(x, lo, hi)) return;
     add(std::string(field) + " must be a whole number from " + runtime::numToText(lo) + " to " +
         runtime::numToText(hi) + ", not " + runtime::numToText(x) + note);
   }
@@ -26,7 +23,7 @@ class Checker {
     add(std::string(field) + " must be 0 or 1, not " + runtime::numToText(x));
   }
   void wholeAny(const char* field, double x) {
-    if (whole(x)) return;
+    if (runtime::isWhole(x)) return;
     add(std::string(field) + " must be a whole number, not " + runtime::numToText(x));
   }
   void name(const char* field, const std::string& s) {
@@ -73,7 +70,7 @@ std::vector<std::string> parameterProblems(const Parameters& p) {
   c.wholeAny("controlChannelWaveformReps", p.controlChannelWaveformReps);
   c.name("sequenceFileName", p.sequenceFileName);
   c.flag("autoCalculateReps", p.autoCalculateReps);
-  if (!(whole(p.ProjectedLength) && p.ProjectedLength >= 0))
+  if (!runtime::isWholeIn(p.ProjectedLength, 0, INFINITY))
     c.add("ProjectedLength must be a whole number of samples, 0 or more, not " +
           runtime::numToText(p.ProjectedLength));
   c.wholeIn("BandClass", p.BandClass, 0, 9);
@@ -82,7 +79,7 @@ std::vector<std::string> parameterProblems(const Parameters& p) {
     c.add("ChannelNumber must be a finite number, not " + runtime::numToText(p.ChannelNumber));
   if (!(std::isfinite(p.Frequency) && p.Frequency > 0))
     c.add("Frequency must be a positive number of Hz, not " + runtime::numToText(p.Frequency));
-  if (!(whole(p.Amplitude) && p.Amplitude >= -136 && p.Amplitude <= 20))
+  if (!runtime::isWholeIn(p.Amplitude, -136, 20))
     c.add("Amplitude must be a whole number of dBm from -136 to 20, not " +
           runtime::numToText(p.Amplitude));
   return c.problems;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "coding/error.hpp"
+#include "runtime/numbers.hpp"
 
 namespace kelvane::coding {
 
@@ -23,13 +24,11 @@ inline std::string formatNumber(double x) {
   return std::string(buffer, end);
 }
 
-inline bool isWhole(double x) {
-  return std::isfinite(x) && x == std::floor(x);
-}
+using runtime::isWhole;
 
 // `value` as a whole number in lo..hi, or coding::Error naming `name` and the value.
 inline std::size_t wholeInRange(double value, const char* name, double lo, double hi) {
-  if (!isWhole(value) || value < lo || value > hi)
+  if (!runtime::isWholeIn(value, lo, hi))
     fail(std::string(name) + " must be a whole number from " + formatNumber(lo) + " to " +
          formatNumber(hi) + ", got " + formatNumber(value));
   return static_cast<std::size_t>(value);

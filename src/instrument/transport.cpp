@@ -16,6 +16,7 @@
 
 #include "instrument/block.hpp"
 #include "instrument/link.hpp"
+#include "runtime/numbers.hpp"
 #include "runtime/text.hpp"
 
 namespace kelvane::instrument {
@@ -80,7 +81,7 @@ std::string quoted(std::string_view text) {
 
 // A whole number of a configuration field, or a refusal naming it.
 int wholeField(double x, const char* name, double lo, double hi) {
-  if (!(x == std::trunc(x)) || x < lo || x > hi)
+  if (!runtime::isWholeIn(x, lo, hi))
     throw OpFailure{status::kRefused, std::string("The configuration field ") + name +
                                           " must be a whole number from " + runtime::numToText(lo) +
                                           " to " + runtime::numToText(hi) + ", not " +

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "registry/registry.hpp"
+#include "runtime/numbers.hpp"
 #include "runtime/text.hpp"
 #include "runtime/value.hpp"
 
@@ -61,7 +62,7 @@ struct Convert<I, std::enable_if_t<std::is_integral_v<I> && !std::is_same_v<I, b
     // 2^digits is exact in a double and one past the largest value of I.
     const double hi = std::ldexp(1.0, std::numeric_limits<I>::digits);
     const double lo = std::is_signed_v<I> ? -hi : 0.0;
-    if (!(x >= lo && x < hi) || x != std::trunc(x))
+    if (!runtime::isWhole(x) || x < lo || x >= hi)
       throw runtime::Error("expected a whole number in " + runtime::numToText(lo) + " .. " +
                            runtime::numToText(hi - 1) + ", got " + v.toString());
     return static_cast<I>(x);

@@ -32,7 +32,9 @@ TEST(Library, TheCoreBindsEverythingButTheWindowOperations) {
         << name;
   library::initializeCore();
   for (const auto& e : library().operations().entries())
-    if (library::isWindowOperation(e.name)) EXPECT_FALSE(e.built()) << e.name;
+    if (library::isWindowOperation(e.name)) {
+      EXPECT_FALSE(e.built()) << e.name;
+    }
   EXPECT_TRUE(library().operations().find("rfCommonUI")->built());  // the file actions' dispatcher
   EXPECT_FALSE(library::isWindowOperation("Qarn_FwdModulatedWaveform"));
   terminate();
