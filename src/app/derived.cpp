@@ -11,6 +11,10 @@ constexpr double kChipsPerFrame = 32768;  // 16 slots of 2048 chips
 constexpr double kMaxSequenceFrames = 48;
 }  // namespace
 
+double sampleRate(const Parameters& p) {
+  return kChipRate * p.oversampleRatio;
+}
+
 DerivedFrames deriveFrames(const Parameters& p) {
   DerivedFrames f;
   if (auto format = coding::Qarn_FwdTrfChnModParams(p.trafficChannelDRCValue)) {

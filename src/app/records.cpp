@@ -1,54 +1,16 @@
 #include "app/records.hpp"
 
-#include <variant>
-
+#include "app/parameter_table.hpp"
 #include "app/record_fields.hpp"
 
 namespace kelvane::app {
 
 using runtime::Value;
 
-namespace {
-
-using ParameterMember = std::variant<double Parameters::*, std::string Parameters::*>;
-struct ParameterField {
-  const char* name;
-  ParameterMember member;
-};
-
-// 23 fields in record order.
-const std::array<ParameterField, 23> kParameterFields{{
-    {"ParameterFileFormat_ID", &Parameters::ParameterFileFormat_ID},
-    {"trafficChannelDRCValue", &Parameters::trafficChannelDRCValue},
-    {"trafficChannelPayload", &Parameters::trafficChannelPayload},
-    {"trafficChannelMACIndex", &Parameters::trafficChannelMACIndex},
-    {"trafficChannelPackets", &Parameters::trafficChannelPackets},
-    {"controlChannelDRCValue", &Parameters::controlChannelDRCValue},
-    {"pilotOffsetIndex", &Parameters::pilotOffsetIndex},
-    {"oversampleRatio", &Parameters::oversampleRatio},
-    {"filterType", &Parameters::filterType},
-    {"phaseEqualizationActive", &Parameters::phaseEqualizationActive},
-    {"mirrorSpectrumActive", &Parameters::mirrorSpectrumActive},
-    {"trafficChannelWaveformName", &Parameters::trafficChannelWaveformName},
-    {"trafficChannelWaveformReps", &Parameters::trafficChannelWaveformReps},
-    {"controlChannelWaveformName", &Parameters::controlChannelWaveformName},
-    {"controlChannelWaveformReps", &Parameters::controlChannelWaveformReps},
-    {"sequenceFileName", &Parameters::sequenceFileName},
-    {"autoCalculateReps", &Parameters::autoCalculateReps},
-    {"ProjectedLength", &Parameters::ProjectedLength},
-    {"BandClass", &Parameters::BandClass},
-    {"TransmitterType", &Parameters::TransmitterType},
-    {"ChannelNumber", &Parameters::ChannelNumber},
-    {"Frequency", &Parameters::Frequency},
-    {"Amplitude", &Parameters::Amplitude},
-}};
-
-}  // namespace
-
 const std::vector<std::string>& parameterFieldNames() {
   static const std::vector<std::string> names = [] {
     std::vector<std::string> n;
-    for (const auto& f : kParameterFields)
+    for (const auto& f : parameterTable())
       n.emplace_back(f.name);
     return n;
   }();
@@ -57,23 +19,19 @@ const std::vector<std::string>& parameterFieldNames() {
 
 Value toValue(const Parameters& p) {
   Value r = Value::record();
-  for (const auto& f : kParameterFields) {
-    if (auto d = std::get_if<double Parameters::*>(&f.member))
-      r.setField(f.name, Value::scalar(p.**d));
-    else
-      r.setField(f.name, Value::text(p.*std::get<std::string Parameters::*>(f.member)));
-  }
+  for (const auto& f : parameterTable())
+    r.setField(f.name, f.valueIn(p));
   return r;
 }
 
 Parameters parametersFromValue(const Value& v, const std::string& name) {
   FieldReader in(v, name);
   Parameters p;
-  for (const auto& f : kParameterFields) {
-    if (auto d = std::get_if<double Parameters::*>(&f.member))
-      p.** d = in.number(f.name);
-    else
+  for (const auto& f : parameterTable()) {
+    if (f.isText())
       p.*std::get<std::string Parameters::*>(f.member) = in.text(f.name);
+    else
+      p.*std::get<double Parameters::*>(f.member) = in.number(f.name);
   }
   in.finish();
   return p;

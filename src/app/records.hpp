@@ -21,33 +21,34 @@ inline constexpr const char* kDefaultSequenceName = "QarnFTM-Sequence";
 // The ARB's sample clock is a whole multiple of the chip rate.
 inline constexpr double kChipRate = 1228800;
 
-// The waveform parameters edited in the main window, with their start-up values. Numbers are
-// doubles as in the record (a loaded file may hold any number; validateParameters decides what
-// the signal chain can serve).
+// The waveform parameters edited in the main window, with their start-up values, in record
+// order. Numbers are doubles as the record holds them (a loaded file may hold any number); the
+// kind, range, unit and meaning of every field are in the parameter table (parameter_table.hpp),
+// which validation reads to decide what the signal chain can serve.
 struct Parameters {
   std::string ParameterFileFormat_ID = kParameterFileFormatId;
-  double trafficChannelDRCValue = 4;   // DRC index 1..12
-  double trafficChannelPayload = 5;    // payload type 1..6 (5 = PN9)
-  double trafficChannelMACIndex = 7;   // 5..63
-  double trafficChannelPackets = 8;    // 1..16
-  double controlChannelDRCValue = 1;   // 1 (38.4 kbit/s) or 2 (76.8 kbit/s)
-  double pilotOffsetIndex = 0;         // PN offset index 0..511
-  double oversampleRatio = 5;          // samples per chip 2..24
-  double filterType = 2;               // 1 rectangular, 2 IS95 Std, 3 IS95 Acp
-  double phaseEqualizationActive = 1;  // flag
-  double mirrorSpectrumActive = 0;     // flag
-  std::string trafficChannelWaveformName = kDefaultTrafficName;  // <= 23 characters
+  double trafficChannelDRCValue = 4;
+  double trafficChannelPayload = 5;
+  double trafficChannelMACIndex = 7;
+  double trafficChannelPackets = 8;
+  double controlChannelDRCValue = 1;
+  double pilotOffsetIndex = 0;
+  double oversampleRatio = 5;
+  double filterType = 2;
+  double phaseEqualizationActive = 1;
+  double mirrorSpectrumActive = 0;
+  std::string trafficChannelWaveformName = kDefaultTrafficName;
   double trafficChannelWaveformReps = 44;
-  std::string controlChannelWaveformName = kDefaultControlName;  // <= 23 characters
+  std::string controlChannelWaveformName = kDefaultControlName;
   double controlChannelWaveformReps = 1;
-  std::string sequenceFileName = kDefaultSequenceName;  // <= 23 characters
-  double autoCalculateReps = 1;                         // flag
-  double ProjectedLength = 819200;                      // samples of one control + one traffic
-  double BandClass = 1;                                 // 0-based CDMA band class
-  double TransmitterType = 1;                           // 1 access network, 0 access terminal
+  std::string sequenceFileName = kDefaultSequenceName;
+  double autoCalculateReps = 1;
+  double ProjectedLength = 819200;
+  double BandClass = 1;
+  double TransmitterType = 1;
   double ChannelNumber = 500;
-  double Frequency = 1955000000;  // Hz; InitializeParameters derives it from the channel
-  double Amplitude = -30;         // dBm, -136..20
+  double Frequency = 1955000000;  // InitializeParameters derives it from the channel
+  double Amplitude = -30;
 };
 
 // Information about the application and bookkeeping of the last calculation.

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "app/derived.hpp"
 #include "app/record_fields.hpp"
 #include "coding/channel_frequency.hpp"
 #include "frame/parameter_file.hpp"
@@ -29,18 +30,8 @@ Parameters startupParameters() {
 }
 
 instrument::SigGenSettings startupSigGenSettings(const Parameters& p) {
-  instrument::SigGenSettings s;
-  s.Title = "ASDF-UNUSED";
-  s.Frequency = 1955000000;
-  s.Amplitude = -30;
-  s.SamplingRate = kChipRate * p.oversampleRatio;
-  s.BBfilter = 1;
-  s.Scaling = 95;
-  s.ModAtten = 0;
-  s.RFblanking = 0;
-  s.ALC = 0;
-  s.ArbRefSource = 0;
-  s.MarkerPolarity = 0;
+  instrument::SigGenSettings s;  // the record's start-up values
+  s.SamplingRate = sampleRate(p);
   return s;
 }
 

@@ -26,8 +26,4 @@ std::vector<std::string> parameterProblems(const Parameters& p);
 // Throws ParameterError whose message lists every problem, one a line.
 void validateParameters(const Parameters& p);
 
-// The characters an instrument file name must not hold (the ones the name fields remove).
-inline constexpr std::string_view kForbiddenNameCharacters = " !\"#$%&'()*+,/:;<=>?@[\\]^`{|}~";
-inline constexpr std::size_t kMaxInstrumentNameLength = 23;
-
 }  // namespace kelvane::app

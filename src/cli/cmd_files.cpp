@@ -124,9 +124,7 @@ int commandConfig(const Arguments& args) {
         setFieldFromText(v, args[i].substr(0, eq), args[i].substr(eq + 1), "configuration");
       }
       config = instrument::configurationFromValue(v);
-      const std::vector<runtime::MatVariable> vars = {
-          {"fileParameters", instrument::toValue(config)}};
-      runtime::writeMatFile(frame::kConfigFileName, vars);
+      frame::writeConfigFile(instrument::toValue(config));
       std::cout << "wrote " << frame::kConfigFileName << '\n';
       return kExitOk;
     }

@@ -236,11 +236,7 @@ int commandDownload(const Arguments& args) {
     app::FlowContext flow{session.state(), dialogs, {}};
     if (int rc = runCalculate(flow); rc != kExitOk) return rc;
     writeFiles(options, session.state());
-    app::DownloadOutcome outcome;
-    {
-      ProgressBar bar;
-      outcome = app::download(flow);
-    }
+    const app::DownloadOutcome outcome = app::download(flow);
     if (session.simulator()) printSimulatorHoldings(*session.simulator());
     if (!outcome.started) return kExitCancelled;
     if (!outcome.ok()) return kExitFailure;

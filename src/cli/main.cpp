@@ -5,7 +5,9 @@
 #include <string>
 
 #include "cli/commands.hpp"
+#include "cli/session.hpp"
 #include "library/binders.hpp"
+#include "library/process.hpp"
 #include "registry/registry.hpp"
 
 namespace {
@@ -55,6 +57,9 @@ int main(int argc, char** argv) {
   int code = kelvane::cli::kExitFailure;
   try {
     kelvane::library::initializeCore();
+    // The one place this program installs its process-wide hooks: download progress on
+    // standard error; the dialogs of by-name operations stay the silent ones.
+    kelvane::library::installProcessHooks({.progress = kelvane::cli::progressBar()});
     code = it->second.run(args);
     kelvane::registry::terminate();
   } catch (const std::exception& e) {

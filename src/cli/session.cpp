@@ -7,9 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/derived.hpp"
-#include "frame/parameter_file.hpp"
-#include "instrument/records_value.hpp"
+#include "app/startup.hpp"
 #include "instrument/transport.hpp"
 #include "runtime/text.hpp"
 
@@ -157,47 +155,15 @@ void applyInstrumentSpec(const std::string& spec, instrument::Configuration& con
 }
 
 Session::Session(const SessionOptions& options) : options_(options), state_(&app::currentState()) {
-  app::AppState& s = *state_;
-  // The saved connection replaces the start-up one, as at the window's start.
-  const runtime::Value saved = frame::loadConfig();
-  if (saved.isRecord()) {
-    try {
-      s.configuration = instrument::configurationFromValue(saved);
-    } catch (const std::exception& e) {
-      std::cerr << "kelvane-cli: " << frame::kConfigFileName << " is not usable (" << e.what()
-                << "); the start-up connection is used\n";
-    }
+  try {
+    const app::StartUpReport report =
+        app::startUp(*state_, {.parameterFile = options.paramsFile, .settings = options.sets});
+    for (const auto& w : report.warnings)
+      std::cerr << "kelvane-cli: " << w << '\n';
+  } catch (const app::StartUpError& e) {
+    throw SessionError(e.what(),
+                       e.kind() == app::StartUpError::Kind::Usage ? kExitUsage : kExitRefused);
   }
-  if (!options.paramsFile.empty()) {
-    const std::string path =
-        frame::addFileExtention(options.paramsFile, s.appInfo.ParameterFileExtension);
-    frame::ParameterFileResult r = frame::readParameterFile(path, app::toValue(s.parameters));
-    if (!r.parameters) {
-      std::string msg = r.message;
-      if (!r.detail.empty()) msg += " (" + r.detail + ")";
-      throw SessionError(msg, kExitRefused);
-    }
-    s.parameters = app::parametersFromValue(*r.parameters);
-    s.configuration.LastParameterFilename = path;
-  }
-  if (!options.sets.empty()) {
-    runtime::Value p = app::toValue(s.parameters);
-    for (const auto& set : options.sets) {
-      const auto eq = set.find('=');
-      if (eq == std::string::npos || eq == 0)
-        throw SessionError("--set takes FIELD=VALUE, not '" + set + "'", kExitUsage);
-      setFieldFromText(p, set.substr(0, eq), set.substr(eq + 1), "parameters");
-    }
-    try {
-      s.parameters = app::parametersFromValue(p);
-    } catch (const std::exception& e) {
-      throw SessionError(e.what(), kExitRefused);
-    }
-  }
-  // What the window's callbacks and redraw derive: the carrier from the channel is kept as
-  // stored; the sample clock follows the oversampling ratio.
-  app::deriveParameters(s);
-  s.sigGenSettings.SamplingRate = app::kChipRate * s.parameters.oversampleRatio;
 }
 
 Session::~Session() {
@@ -220,10 +186,10 @@ void Session::connectInstrument() {
 
 // ---- progress ---------------------------------------------------------------------------------
 
-ProgressBar::ProgressBar() {
+instrument::ProgressReporter progressBar() {
   const bool tty = ::isatty(STDERR_FILENO) == 1;
   auto lastTenth = std::make_shared<int>(-1);
-  instrument::setProgressReporter([tty, lastTenth](const instrument::DownloadProgress& p) {
+  return [tty, lastTenth](const instrument::DownloadProgress& p) {
     const double frac = p.bytesTotal ? static_cast<double>(p.bytesSent) / p.bytesTotal : 1.0;
     const double mb = 1e-6;
     if (tty) {
@@ -245,11 +211,7 @@ ProgressBar::ProgressBar() {
       std::fprintf(stderr, "%s: %d%% of %.1f MB\n", std::string(p.waveformName).c_str(), tenth * 10,
                    p.bytesTotal * mb);
     }
-  });
-}
-
-ProgressBar::~ProgressBar() {
-  instrument::setProgressReporter({});
+  };
 }
 
 }  // namespace kelvane::cli

@@ -10,6 +10,7 @@
 
 #include "app/state.hpp"
 #include "cli/commands.hpp"
+#include "instrument/transport.hpp"
 #include "simulator/simulator.hpp"
 
 namespace kelvane::cli {
@@ -36,9 +37,9 @@ bool parseSessionOptions(const Arguments& args, const std::vector<std::string>& 
 // The prepared application state and, for --instrument sim, the simulator serving it.
 class Session {
  public:
-  // Loads "defaults.mat" (a missing file keeps the start-up connection; an unusable one is
-  // reported and ignored), then --params and --set, then derives the dependent fields as the
-  // window's redraw does. Throws SessionError with the exit code on a refusal.
+  // The start-up of the records (app::startUp): the connection saved in "defaults.mat" (an
+  // unusable one is reported and ignored), then --params and --set, then the derived fields.
+  // Throws SessionError with the exit code on a refusal.
   explicit Session(const SessionOptions& options);
   ~Session();
 
@@ -74,14 +75,7 @@ void setFieldFromText(runtime::Value& record, const std::string& name, const std
 // `sim` is handled by the session. Throws SessionError on bad text.
 void applyInstrumentSpec(const std::string& spec, instrument::Configuration& config);
 
-// Shows download progress on standard error while it lives: a bar on a terminal, a line at
-// every tenth otherwise.
-class ProgressBar {
- public:
-  ProgressBar();
-  ~ProgressBar();
-  ProgressBar(const ProgressBar&) = delete;
-  ProgressBar& operator=(const ProgressBar&) = delete;
-};
+// Download progress on standard error: a bar on a terminal, a line at every tenth otherwise.
+instrument::ProgressReporter progressBar();
 
 }  // namespace kelvane::cli

@@ -171,10 +171,14 @@ ParameterFileResult readParameterFile(const std::filesystem::path& path, const V
   return ok;
 }
 
+void writeConfigFile(const Value& fileParameters) {
+  const std::vector<runtime::MatVariable> vars = {{"fileParameters", fileParameters}};
+  runtime::writeMatFile(kConfigFileName, vars);
+}
+
 void saveConfig(const Value& fileParameters) {
   try {
-    const std::vector<runtime::MatVariable> vars = {{"fileParameters", fileParameters}};
-    runtime::writeMatFile(kConfigFileName, vars);
+    writeConfigFile(fileParameters);
   } catch (const std::exception&) {
     // A configuration that cannot be written is not reported; the previous file stays.
   }

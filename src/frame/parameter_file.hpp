@@ -52,6 +52,10 @@ struct ParameterFileResult {
 ParameterFileResult readParameterFile(const std::filesystem::path& path,
                                       const runtime::Value& current);
 
+// Writes the configuration file "defaults.mat" in the working folder with the variable
+// `fileParameters`, replacing it atomically. Throws runtime::Error naming the file and the cause.
+void writeConfigFile(const runtime::Value& fileParameters);
+
 // ---- the operations ----------------------------------------------------------------------------
 
 // Writes the parameter file; on an error an error box with its text, titled "Error Saving " +

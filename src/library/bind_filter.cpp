@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "registry/adapter.hpp"
 #include "library/binders.hpp"
+#include "registry/adapter.hpp"
 #include "synthesis/baseband_filter.hpp"
 #include "synthesis/filter_design.hpp"
 
@@ -154,11 +154,6 @@ void bindFilter(Library& lib) {
   ops.bind("remezfrf", remezfrfEntry);
   ops.bind("firchk", firchkEntry);
   ops.bind("remezmex", remezmexEntry);
-
-  // Design warnings go to the console while the library is initialized.
-  syn::WarningSink previous = syn::setWarningSink(
-      [](std::string_view text) { registry::printToConsole("Warning: " + std::string(text)); });
-  lib.atTerminate([previous]() mutable { syn::setWarningSink(std::move(previous)); });
 }
 
 }  // namespace kelvane::library

@@ -9,10 +9,11 @@
 #include <type_traits>
 #include <vector>
 
+#include "instrument/io.hpp"
 #include "library/arguments.hpp"
 #include "library/binders.hpp"
-#include "synthesis/channels.hpp"
 #include "synthesis/baseband_filter.hpp"
+#include "synthesis/channels.hpp"
 #include "synthesis/phase_eq.hpp"
 #include "synthesis/pn.hpp"
 #include "synthesis/upsample.hpp"
@@ -189,20 +190,13 @@ Outputs modulatedWaveformEntry(Args args, int nargout) {
   syn::Waveform w = syn::Qarn_FwdModulatedWaveform(packets, mac, settings);
   Outputs out;
   out.push_back(Value::complexRow(std::move(w.samples)));
-  if (nargout >= 2) {
-    std::vector<double> markers(2 * w.markers.size());
-    for (std::size_t n = 0; n < w.markers.size(); ++n) {
-      markers[2 * n] = w.markers[n] & 1u;
-      markers[2 * n + 1] = (w.markers[n] >> 1) & 1u;
-    }
-    out.push_back(Value::matrix(2, w.markers.size(), std::move(markers)));
-  }
+  if (nargout >= 2) out.push_back(instrument::unpackMarkers(w.markers));
   return out;
 }
 
 // RPC bits and gains of one shape with at least 59 entries, one RA bit and one RA gain.
 std::vector<cd> macSlotEntry(const Value& rpcBits, const Value& rpcGains, const Value& raBit,
-                        const Value& raGain) {
+                             const Value& raGain) {
   for (const Value* v : {&rpcBits, &rpcGains, &raBit, &raGain})
     requireNumeric(*v, "Qarn_FwdMACslot inputs");
   if (rpcBits.rows() != rpcGains.rows() || rpcBits.cols() != rpcGains.cols())
@@ -215,7 +209,7 @@ std::vector<cd> macSlotEntry(const Value& rpcBits, const Value& rpcGains, const 
     throw runtime::Error("RAbit (" + shapeOf(raBit) + ") and RAgain (" + shapeOf(raGain) +
                          ") must be single values");
   return syn::Qarn_FwdMACslot(rpcBits.realData(), rpcGains.realData(), raBit.toDouble(),
-                                    raGain.toDouble());
+                              raGain.toDouble());
 }
 
 }  // namespace
@@ -224,9 +218,8 @@ void bindSynthesis(Library& lib) {
   Table& ops = lib.operations();
   // Pilot, MAC and preamble channels.
   bindTyped(ops, "Qarn_FwdPilot", [] { return syn::Qarn_FwdPilot(); });
-  bindTyped(ops, "Qarn_FwdTrfPreamble", [](double macIndex, double rep) {
-    return syn::Qarn_FwdTrfPreamble(macIndex, rep);
-  });
+  bindTyped(ops, "Qarn_FwdTrfPreamble",
+            [](double macIndex, double rep) { return syn::Qarn_FwdTrfPreamble(macIndex, rep); });
   bindTyped(ops, "Qarn_FwdMACslot", macSlotEntry);
 
   bindTyped(ops, "CircularShiftRight", circularShiftRightEntry);
@@ -252,7 +245,6 @@ void bindSynthesis(Library& lib) {
   bindTyped(ops, "upsample", upsampleEntry);
   bindTyped(ops, "upsampleMarker", upsampleMarkerEntry);
   ops.bind("Qarn_FwdModulatedWaveform", modulatedWaveformEntry);
-
 }
 
 }  // namespace kelvane::library

@@ -2,6 +2,7 @@
 
 #include "app/record_fields.hpp"
 #include "app/records.hpp"
+#include "instrument/io.hpp"
 #include "instrument/records_value.hpp"
 
 namespace kelvane::library {
@@ -16,12 +17,7 @@ Value samplesToValue(std::span<const std::complex<double>> samples) {
 
 Value markersToValue(std::span<const std::uint8_t> markers) {
   if (markers.empty()) return Value();
-  std::vector<double> data(2 * markers.size());
-  for (std::size_t i = 0; i < markers.size(); ++i) {
-    data[2 * i] = markers[i] & 1 ? 1.0 : 0.0;
-    data[2 * i + 1] = markers[i] & 2 ? 1.0 : 0.0;
-  }
-  return Value::matrix(2, markers.size(), std::move(data));
+  return instrument::unpackMarkers(markers);
 }
 
 std::vector<std::complex<double>> samplesFromValue(const Value& v, const std::string& what) {
@@ -36,19 +32,13 @@ std::vector<std::uint8_t> markersFromValue(const Value& v, const std::string& wh
   if (!v.isReal() || v.rows() != 2)
     throw runtime::Error(what + " must be a 2 x N matrix of 0 and 1 (marker 1, marker 2), not " +
                          app::describe(v));
-  const auto d = v.realData();
-  std::vector<std::uint8_t> out(v.cols());
-  for (std::size_t c = 0; c < v.cols(); ++c) {
-    for (std::size_t r = 0; r < 2; ++r) {
-      const double x = d[c * 2 + r];
-      if (x != 0 && x != 1)
-        throw runtime::Error(what + " must hold only 0 and 1; marker " + std::to_string(r + 1) +
-                             " of sample " + std::to_string(c + 1) + " is " +
-                             Value::scalar(x).toString());
-      if (x == 1) out[c] |= static_cast<std::uint8_t>(1u << r);
-    }
-  }
-  return out;
+  const auto d = v.realData();  // column-major: marker 1, marker 2 of each sample
+  for (std::size_t i = 0; i < d.size(); ++i)
+    if (d[i] != 0 && d[i] != 1)
+      throw runtime::Error(what + " must hold only 0 and 1; marker " + std::to_string(i % 2 + 1) +
+                           " of sample " + std::to_string(i / 2 + 1) + " is " +
+                           Value::scalar(d[i]).toString());
+  return instrument::packMarkers(v, v.cols());
 }
 
 void bindStateVariables(registry::Variables& vars, std::shared_ptr<AppState> state) {

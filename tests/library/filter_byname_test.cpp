@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "library/byname.hpp"
+#include "library/process.hpp"
 #include "registry/registry.hpp"
 
 namespace kelvane::registry {
@@ -19,10 +20,11 @@ class FilterByName : public ::testing::Test {
  protected:
   void SetUp() override {
     Qarn_FTM_c_libInitialize();
-    setConsole([this](std::string_view line) { console.emplace_back(line); });
+    library::installProcessHooks(
+        {.console = [this](std::string_view line) { console.emplace_back(line); }});
   }
   void TearDown() override {
-    setConsole({});
+    library::installProcessHooks({});
     Qarn_FTM_c_libTerminate();
   }
   std::vector<std::string> console;

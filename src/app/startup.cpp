@@ -1,0 +1,82 @@
+#include "app/startup.hpp"
+
+#include <exception>
+
+#include "app/derived.hpp"
+#include "app/parameter_table.hpp"
+#include "frame/parameter_file.hpp"
+#include "instrument/records_value.hpp"
+#include "runtime/text.hpp"
+
+namespace kelvane::app {
+
+namespace {
+
+void loadSavedConnection(AppState& state, StartUpReport& report) {
+  const runtime::Value saved = frame::loadConfig();
+  if (!saved.isRecord()) return;
+  try {
+    state.configuration = instrument::configurationFromValue(saved);
+  } catch (const std::exception& e) {
+    report.warnings.push_back(std::string(frame::kConfigFileName) + " is not usable (" + e.what() +
+                              "); the start-up connection is used");
+  }
+}
+
+Parameters readParameters(const AppState& state, const std::string& path) {
+  frame::ParameterFileResult r = frame::readParameterFile(path, toValue(state.parameters));
+  if (!r.parameters) {
+    std::string msg = r.message;
+    if (!r.detail.empty()) msg += " (" + r.detail + ")";
+    throw StartUpError(msg, StartUpError::Kind::Refused);
+  }
+  try {
+    return parametersFromValue(*r.parameters);
+  } catch (const std::exception& e) {
+    throw StartUpError(path + ": " + e.what(), StartUpError::Kind::Refused);
+  }
+}
+
+}  // namespace
+
+void applySetting(Parameters& p, std::string_view setting) {
+  const auto eq = setting.find('=');
+  if (eq == std::string_view::npos || eq == 0)
+    throw StartUpError("--set takes FIELD=VALUE, not '" + std::string(setting) + "'",
+                       StartUpError::Kind::Usage);
+  const std::string name(setting.substr(0, eq));
+  const std::string text(setting.substr(eq + 1));
+  const ParameterSpec* spec = findParameter(name);
+  if (!spec)
+    throw StartUpError("parameters has no field '" + name + "'", StartUpError::Kind::Refused);
+  if (spec->isText()) {
+    p.*std::get<std::string Parameters::*>(spec->member) = text;
+    return;
+  }
+  const auto n = runtime::parseNumber(text);
+  if (!n)
+    throw StartUpError("parameters." + name + " takes a number, not '" + text + "'",
+                       StartUpError::Kind::Refused);
+  p.*std::get<double Parameters::*>(spec->member) = *n;
+}
+
+StartUpReport startUp(AppState& state, const StartUpOptions& options) {
+  StartUpReport report;
+  loadSavedConnection(state, report);
+  Parameters p = state.parameters;
+  std::string parameterFile;
+  if (!options.parameterFile.empty()) {
+    parameterFile =
+        frame::addFileExtention(options.parameterFile, state.appInfo.ParameterFileExtension);
+    p = readParameters(state, parameterFile);
+  }
+  for (const auto& s : options.settings)
+    applySetting(p, s);
+  state.parameters = p;
+  if (!parameterFile.empty()) state.configuration.LastParameterFilename = parameterFile;
+  deriveParameters(state);
+  state.sigGenSettings.SamplingRate = sampleRate(state.parameters);
+  return report;
+}
+
+}  // namespace kelvane::app

@@ -1,0 +1,32 @@
+// The process-wide hooks of a program, installed in one place: the program's main (the
+// command-line tool, the desktop host) calls installProcessHooks once after initializing the
+// library. The library's own initialize installs the defaults; terminate restores them.
+#pragma once
+
+#include <optional>
+
+#include "instrument/transport.hpp"
+#include "registry/registry.hpp"
+#include "synthesis/filter_design.hpp"
+#include "toolkit/dialogs.hpp"
+
+namespace kelvane::library {
+
+struct ProcessHooks {
+  // The dialogs of by-name operations that ask (not owned); nullptr: the silent dialogs, which
+  // print boxes to standard error and close every question unanswered.
+  toolkit::Dialogs* dialogs = nullptr;
+  // Download progress; empty: none shown.
+  instrument::ProgressReporter progress = {};
+  // Where dispatchers print caught errors; empty: standard error.
+  registry::ConsoleSink console = {};
+  // Filter design warnings; empty: the console, prefixed "Warning: ".
+  synthesis::WarningSink warnings = {};
+  // Transport time-outs and sizes; none: the built-in ones.
+  std::optional<instrument::TransportSettings> transport = {};
+};
+
+// Installs every hook of `hooks` for the process, replacing what was installed before.
+void installProcessHooks(ProcessHooks hooks);
+
+}  // namespace kelvane::library
