@@ -67,11 +67,15 @@ std::optional<std::vector<std::string>> TerminalDialogs::input(
   return lines;
 }
 
-std::optional<std::filesystem::path> TerminalDialogs::openFile(const std::string&) {
+std::optional<std::filesystem::path> TerminalDialogs::openFile(const std::string&,
+                                                               const std::string&,
+                                                               const std::filesystem::path&) {
   return std::nullopt;
 }
 
-std::optional<std::filesystem::path> TerminalDialogs::saveFile(const std::string&) {
+std::optional<std::filesystem::path> TerminalDialogs::saveFile(const std::string&,
+                                                               const std::string&,
+                                                               const std::filesystem::path&) {
   return std::nullopt;
 }
 

@@ -19,8 +19,10 @@ class TerminalDialogs : public toolkit::Dialogs {
   std::optional<std::vector<std::string>> input(const std::string& title,
                                                 const std::vector<std::string>& prompts,
                                                 const std::vector<std::string>& defaults) override;
-  std::optional<std::filesystem::path> openFile(const std::string& filter) override;
-  std::optional<std::filesystem::path> saveFile(const std::string& filter) override;
+  std::optional<std::filesystem::path> openFile(const std::string& title, const std::string& filter,
+                                                const std::filesystem::path& folder) override;
+  std::optional<std::filesystem::path> saveFile(const std::string& title, const std::string& filter,
+                                                const std::filesystem::path& folder) override;
 
   // Questions refused because there was no terminal and no --yes.
   int refused() const { return refused_; }

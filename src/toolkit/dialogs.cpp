@@ -24,10 +24,12 @@ class SilentDialogs : public Dialogs {
                                                 const std::vector<std::string>&) override {
     return std::nullopt;
   }
-  std::optional<std::filesystem::path> openFile(const std::string&) override {
+  std::optional<std::filesystem::path> openFile(const std::string&, const std::string&,
+                                                const std::filesystem::path&) override {
     return std::nullopt;
   }
-  std::optional<std::filesystem::path> saveFile(const std::string&) override {
+  std::optional<std::filesystem::path> saveFile(const std::string&, const std::string&,
+                                                const std::filesystem::path&) override {
     return std::nullopt;
   }
 };
@@ -80,16 +82,20 @@ std::optional<std::vector<std::string>> ScriptedDialogs::input(
   return lines;
 }
 
-std::optional<std::filesystem::path> ScriptedDialogs::openFile(const std::string& filter) {
-  shown_.push_back({BoxKind::OpenFile, {}, {}, {filter}, {}});
+std::optional<std::filesystem::path> ScriptedDialogs::openFile(const std::string& title,
+                                                              const std::string& filter,
+                                                              const std::filesystem::path& folder) {
+  shown_.push_back({BoxKind::OpenFile, folder.string(), title, {filter}, {}});
   if (files_.empty()) return std::nullopt;
   auto p = std::move(files_.front());
   files_.pop_front();
   return p;
 }
 
-std::optional<std::filesystem::path> ScriptedDialogs::saveFile(const std::string& filter) {
-  shown_.push_back({BoxKind::SaveFile, {}, {}, {filter}, {}});
+std::optional<std::filesystem::path> ScriptedDialogs::saveFile(const std::string& title,
+                                                              const std::string& filter,
+                                                              const std::filesystem::path& folder) {
+  shown_.push_back({BoxKind::SaveFile, folder.string(), title, {filter}, {}});
   if (files_.empty()) return std::nullopt;
   auto p = std::move(files_.front());
   files_.pop_front();

@@ -26,9 +26,14 @@ class Dialogs {
   virtual std::optional<std::vector<std::string>> input(
       const std::string& title, const std::vector<std::string>& prompts,
       const std::vector<std::string>& defaults) = 0;
-  // File dialogs with a filter such as "*.mat"; no value when cancelled.
-  virtual std::optional<std::filesystem::path> openFile(const std::string& filter) = 0;
-  virtual std::optional<std::filesystem::path> saveFile(const std::string& filter) = 0;
+  // File dialogs titled `title`, showing the files of `filter` (such as "*.mat"), opened in
+  // `folder` (empty: the working folder); no value when cancelled.
+  virtual std::optional<std::filesystem::path> openFile(const std::string& title,
+                                                        const std::string& filter,
+                                                        const std::filesystem::path& folder) = 0;
+  virtual std::optional<std::filesystem::path> saveFile(const std::string& title,
+                                                        const std::string& filter,
+                                                        const std::filesystem::path& folder) = 0;
 };
 
 // The dialogs in force for the process; without one set, a silent implementation that prints
@@ -56,7 +61,7 @@ class ScriptedDialogs : public Dialogs {
   enum class BoxKind { Question, Error, Message, Input, OpenFile, SaveFile };
   struct Shown {
     BoxKind kind;
-    std::string text;
+    std::string text;   // the box's text, or a file dialog's starting folder
     std::string title;
     std::vector<std::string> buttons;  // question buttons, input prompts, or the file filter
     std::string defaultButton;
@@ -78,8 +83,10 @@ class ScriptedDialogs : public Dialogs {
   std::optional<std::vector<std::string>> input(const std::string& title,
                                                 const std::vector<std::string>& prompts,
                                                 const std::vector<std::string>& defaults) override;
-  std::optional<std::filesystem::path> openFile(const std::string& filter) override;
-  std::optional<std::filesystem::path> saveFile(const std::string& filter) override;
+  std::optional<std::filesystem::path> openFile(const std::string& title, const std::string& filter,
+                                                const std::filesystem::path& folder) override;
+  std::optional<std::filesystem::path> saveFile(const std::string& title, const std::string& filter,
+                                                const std::filesystem::path& folder) override;
 
  private:
   std::deque<std::string> answers_;

@@ -16,11 +16,14 @@ TEST(Dialogs, ScriptedAnswersInOrderAndRecordsEveryBox) {
   dialogs().message("done", "Download Completed");
   EXPECT_FALSE(dialogs().input("Eye", {"a:", "b:"}, {"1", "0"}).has_value());
   script.answerFile("/tmp/x.mat");
-  EXPECT_EQ(dialogs().saveFile("*.mat"), std::filesystem::path("/tmp/x.mat"));
+  EXPECT_EQ(dialogs().saveFile("Save As", "*.mat", "/tmp"), std::filesystem::path("/tmp/x.mat"));
   ASSERT_EQ(script.shown().size(), 6u);
   EXPECT_EQ(script.count(ScriptedDialogs::BoxKind::Question), 2u);
   EXPECT_EQ(script.shown()[0].defaultButton, "Cancel");
   EXPECT_EQ(script.shown()[2].title, "Download Error");
+  EXPECT_EQ(script.shown()[5].title, "Save As");
+  EXPECT_EQ(script.shown()[5].text, "/tmp");  // the starting folder
+  EXPECT_EQ(script.shown()[5].buttons, std::vector<std::string>{"*.mat"});
 }
 
 TEST(Dialogs, ScopeRestoresTheSilentDialogs) {
