@@ -9,6 +9,7 @@
 
 #include "app/derived.hpp"
 #include "frame/parameter_file.hpp"
+#include "instrument/lan_address.hpp"
 #include "instrument/records_value.hpp"
 #include "instrument/transport.hpp"
 #include "runtime/text.hpp"
@@ -129,6 +130,9 @@ void applyInstrumentSpec(const std::string& spec, instrument::Configuration& con
   const std::string rest = colon == std::string::npos ? "" : spec.substr(colon + 1);
   if (kind == "lan") {
     if (rest.empty()) throw SessionError("--instrument lan:HOST[:PORT] needs a host", kExitUsage);
+    // A bad address is refused here rather than at the first download.
+    if (auto parsed = instrument::parseLanAddress(rest); !parsed.address)
+      throw SessionError("--instrument " + spec + ": " + parsed.error, kExitUsage);
     config.type = "TCPIP";
     config.TCPIP.address = rest;
   } else if (kind == "serial") {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "instrument/block.hpp"
+#include "instrument/lan_address.hpp"
 #include "instrument/link.hpp"
 #include "runtime/numbers.hpp"
 #include "runtime/text.hpp"
@@ -90,49 +90,15 @@ int wholeField(double x, const char* name, double lo, double hi) {
 }
 
 Target tcpTarget(const Configuration& c) {
-  std::string address = c.TCPIP.address;
-  const auto blank = [](unsigned char ch) { return std::isspace(ch) != 0; };
-  while (!address.empty() && blank(address.front()))
-    address.erase(address.begin());
-  while (!address.empty() && blank(address.back()))
-    address.pop_back();
-  std::string host = address;
-  long port = 5025;
-  auto portText = [&](const std::string& text) {
-    char* end = nullptr;
-    port = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || port < 1 || port > 65535)
-      throw OpFailure{status::kRefused,
-                      "The LAN address \"" + address + "\" has an invalid port \"" + text + "\"."};
-  };
-  if (!host.empty() && host.front() == '[') {  // [IPv6]:port
-    const auto close = host.find(']');
-    if (close == std::string::npos)
-      throw OpFailure{status::kRefused, "The LAN address \"" + address + "\" is not valid."};
-    const std::string rest = host.substr(close + 1);
-    host = host.substr(1, close - 1);
-    if (!rest.empty()) {
-      if (rest.front() != ':')
-        throw OpFailure{status::kRefused, "The LAN address \"" + address + "\" is not valid."};
-      portText(rest.substr(1));
-    }
-  } else if (std::count(host.begin(), host.end(), ':') == 1) {  // host:port
-    const auto colon = host.find(':');
-    portText(host.substr(colon + 1));
-    host = host.substr(0, colon);
-  }
-  // 0.0.0.0 is the unset address; a connect there would reach this computer.
-  if (host.empty() || host == "0.0.0.0" || host == "::")
-    throw OpFailure{status::kRefused,
-                    "No LAN address is set for the signal generator (TCPIP.address is \"" +
-                        c.TCPIP.address + "\"). Set it in the I/O configuration."};
+  LanAddressParse parsed = parseLanAddress(c.TCPIP.address);
+  if (!parsed.address) throw OpFailure{status::kRefused, std::move(parsed.error)};
+  const LanAddress address = std::move(*parsed.address);
   Target t;
-  t.key = "TCPIP|" + host + "|" + std::to_string(port);
-  t.label =
-      (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
-  const auto p = static_cast<std::uint16_t>(port);
-  t.open = [host, p](const TransportSettings& s) {
-    return link::openTcp(host, p, s.connectTimeout, s.connectAttempts, s.minimumBytesPerSecond);
+  t.key = "TCPIP|" + address.host + "|" + std::to_string(address.port);
+  t.label = lanLabel(address);
+  t.open = [address](const TransportSettings& s) {
+    return link::openTcp(address.host, address.port, s.connectTimeout, s.connectAttempts,
+                         s.minimumBytesPerSecond);
   };
   return t;
 }
