@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "instrument/block.hpp"
@@ -54,19 +55,66 @@ struct Target {
 
 struct Session {
   std::string signature;
-  std::unique_ptr<Link> link;
+  std::shared_ptr<Link> link;  // shared with the operation using it, which may outlive the entry
 };
 
+using Sessions = std::map<std::string, Session>;
+
+// `busy` is held for the whole of one operation: a second one, from another thread or from the
+// progress reporter, is refused at once instead of waiting. `mutex` guards the other fields for
+// short accesses only, never while the reporter runs or while I/O waits.
 struct State {
+  std::atomic<bool> busy{false};
   std::mutex mutex;
   TransportSettings settings;
-  ProgressReporter progress;
-  std::map<std::string, Session> sessions;
+  std::shared_ptr<const ProgressReporter> progress;
+  Sessions sessions;
 };
 
 State& state() {
   static State s;
   return s;
+}
+
+// Holds the transport for one operation when no other operation holds it.
+class BusyGuard {
+ public:
+  explicit BusyGuard(State& st) : st_(st), held_(!st.busy.exchange(true)) {}
+  ~BusyGuard() {
+    if (held_) st_.busy.store(false);
+  }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  State& st_;
+  bool held_;
+};
+
+TransportSettings currentSettings(State& st) {
+  std::lock_guard lock(st.mutex);
+  return st.settings;
+}
+
+// Calls the progress reporter in force, outside the lock, so that it may replace itself.
+void reportProgress(State& st, const DownloadProgress& progress) {
+  std::shared_ptr<const ProgressReporter> reporter;
+  {
+    std::lock_guard lock(st.mutex);
+    reporter = st.progress;
+  }
+  if (reporter && *reporter) (*reporter)(progress);
+}
+
+// Forgets the session of `key`; an operation still holding its link closes it when done.
+void dropSession(State& st, const std::string& key) {
+  std::shared_ptr<Link> closing;  // closed outside the lock
+  std::lock_guard lock(st.mutex);
+  if (auto it = st.sessions.find(key); it != st.sessions.end()) {
+    closing = std::move(it->second.link);
+    st.sessions.erase(it);
+  }
 }
 
 bool iequals(std::string_view a, const char* b) {
@@ -149,24 +197,10 @@ Target target(const Configuration& c) {
                   "Unknown connection type \"" + c.type + "\": expected GPIB, RS232 or TCPIP."};
 }
 
-// The session of `t`, opened when there is none or the one kept is dead.
-Link& acquire(State& st, const Target& t, bool& fresh) {
-  auto it = st.sessions.find(t.key);
-  if (it != st.sessions.end() &&
-      (it->second.signature != t.signature || it->second.link->stale())) {
-    st.sessions.erase(it);
-    it = st.sessions.end();
-  }
-  if (it != st.sessions.end()) {
-    fresh = false;
-    return *it->second.link;
-  }
-  // Only the session of the configuration in use stays open: after a change of address the old
-  // one would hold the instrument's (often single) remote session or the serial port.
-  st.sessions.clear();
-  std::unique_ptr<Link> l;
+// A new link to `t`, or the failure to reach it.
+std::shared_ptr<Link> openLink(const Target& t, const TransportSettings& settings) {
   try {
-    l = t.open(st.settings);
+    return t.open(settings);
   } catch (const LinkError& e) {
     switch (e.kind()) {
       case Failure::Unavailable:
@@ -179,11 +213,37 @@ Link& acquire(State& st, const Target& t, bool& fresh) {
                                                    t.label + ": " + e.what() + "."};
     }
   }
+}
+
+// The session of `t`, opened when there is none or the one kept is dead. The dead-session check
+// and the connect run outside the lock.
+std::shared_ptr<Link> acquire(State& st, const Target& t, const TransportSettings& settings,
+                              bool& fresh) {
+  std::shared_ptr<Link> kept;
+  {
+    std::lock_guard lock(st.mutex);
+    const auto it = st.sessions.find(t.key);
+    if (it != st.sessions.end() && it->second.signature == t.signature) kept = it->second.link;
+  }
+  if (kept && !kept->stale()) {
+    fresh = false;
+    return kept;
+  }
+  // Only the session of the configuration in use stays open: after a change of address the old
+  // one would hold the instrument's (often single) remote session or the serial port.
+  Sessions dropped;
+  {
+    std::lock_guard lock(st.mutex);
+    dropped.swap(st.sessions);
+  }
+  kept.reset();
+  dropped.clear();
+  std::shared_ptr<Link> l = openLink(t, settings);
   ++gConnections;
   fresh = true;
-  Link& ref = *l;
-  st.sessions[t.key] = Session{t.signature, std::move(l)};
-  return ref;
+  std::lock_guard lock(st.mutex);
+  st.sessions[t.key] = Session{t.signature, l};
+  return l;
 }
 
 // --- SCPI over a link ---------------------------------------------------------------------------
@@ -191,6 +251,8 @@ Link& acquire(State& st, const Target& t, bool& fresh) {
 class Scpi {
  public:
   Scpi(Link& l, const TransportSettings& s) : link_(l), s_(s) {}
+
+  const TransportSettings& settings() const { return s_; }
 
   void write(std::span<const char> bytes, bool endOfMessage, Clock::time_point deadline,
              const std::string& what) {
@@ -284,27 +346,16 @@ int codeOf(Failure kind) {
   }
 }
 
-// Runs `op` on the session of `config` with every failure turned into a status. A reused
-// session found dead during the operation is reopened and the operation tried once more when
-// `retry` allows it (commands and queries; never a download, which may be half stored).
-template <class Op>
-Status run(const Configuration& config, bool retry, Op op) {
+// Runs `body` holding the transport, with every failure turned into a status. Another
+// operation in progress (on another thread, or the caller's own from its progress reporter)
+// makes it return kBusy at once.
+template <class Body>
+Status exclusive(Body body) {
   State& st = state();
-  std::lock_guard lock(st.mutex);
+  const BusyGuard busy(st);
+  if (!busy.held()) return {status::kBusy, "The signal generator is busy with another operation."};
   try {
-    const Target t = target(config);
-    for (int attempt = 0;; ++attempt) {
-      bool fresh = false;
-      Link& l = acquire(st, t, fresh);
-      try {
-        Scpi scpi(l, st.settings);
-        return op(scpi, t);
-      } catch (const LinkDown& d) {
-        st.sessions.erase(t.key);
-        if (d.kind == Failure::Lost && !fresh && retry && attempt == 0) continue;
-        return {codeOf(d.kind), d.message};
-      }
-    }
+    return body(st);
   } catch (const OpFailure& f) {
     return {f.code, f.message};
   } catch (const std::exception& e) {
@@ -312,6 +363,29 @@ Status run(const Configuration& config, bool retry, Op op) {
   } catch (...) {
     return {status::kNoConnection, "Instrument transport failure."};
   }
+}
+
+// Runs `op` on the session of `config` with every failure turned into a status. A reused
+// session found dead during the operation is reopened and the operation tried once more when
+// `retry` allows it (commands and queries; never a download, which may be half stored).
+template <class Op>
+Status run(const Configuration& config, bool retry, Op op) {
+  return exclusive([&](State& st) -> Status {
+    const TransportSettings settings = currentSettings(st);
+    const Target t = target(config);
+    for (int attempt = 0;; ++attempt) {
+      bool fresh = false;
+      const std::shared_ptr<Link> l = acquire(st, t, settings, fresh);
+      try {
+        Scpi scpi(*l, settings);
+        return op(scpi, t);
+      } catch (const LinkDown& d) {
+        dropSession(st, t.key);
+        if (d.kind == Failure::Lost && !fresh && retry && attempt == 0) continue;
+        return {codeOf(d.kind), d.message};
+      }
+    }
+  });
 }
 
 std::optional<std::string> badLine(std::string_view text, const char* what) {
@@ -346,9 +420,13 @@ void setTransportSettings(const TransportSettings& settings) {
 }
 
 ProgressReporter setProgressReporter(ProgressReporter reporter) {
-  std::lock_guard lock(state().mutex);
-  std::swap(state().progress, reporter);
-  return reporter;
+  auto installed = std::make_shared<const ProgressReporter>(std::move(reporter));
+  std::shared_ptr<const ProgressReporter> previous;
+  {
+    std::lock_guard lock(state().mutex);
+    previous = std::exchange(state().progress, std::move(installed));
+  }
+  return previous ? *previous : ProgressReporter{};
 }
 
 TransportStatistics transportStatistics() {
@@ -356,8 +434,9 @@ TransportStatistics transportStatistics() {
 }
 
 void closeConnections() {
+  Sessions dropped;  // closed outside the lock; a link in use stays open until its operation ends
   std::lock_guard lock(state().mutex);
-  state().sessions.clear();
+  dropped.swap(state().sessions);
 }
 
 namespace hwio {
@@ -412,9 +491,7 @@ Status download(const Configuration& config, std::span<const std::complex<double
     const std::uint64_t n = iq.size();
     const std::uint64_t total = 5 * n;
     std::uint64_t sent = 0;
-    auto report = [&] {
-      if (st.progress) st.progress(DownloadProgress{name, sent, total});
-    };
+    auto report = [&] { reportProgress(st, DownloadProgress{name, sent, total}); };
     const std::string what = "the waveform \"" + wfmName + "\"";
     auto lost = [&](LinkDown d) {
       d.message.pop_back();  // the full stop: the byte count follows
@@ -422,8 +499,8 @@ Status download(const Configuration& config, std::span<const std::complex<double
                    " bytes of the download.";
       return d;
     };
-    const std::size_t chunk =
-        std::max<std::size_t>(4, scpi.link().preferredChunkBytes(st.settings.chunkBytes) / 4 * 4);
+    const std::size_t chunk = std::max<std::size_t>(
+        4, scpi.link().preferredChunkBytes(scpi.settings().chunkBytes) / 4 * 4);
     std::vector<char> buffer(std::min<std::uint64_t>(chunk, 4 * n));
     report();
     try {
@@ -473,23 +550,16 @@ Status download(const Configuration& config, std::span<const std::complex<double
 }
 
 Status returnLocal(const Configuration& config) {
-  State& st = state();
-  std::lock_guard lock(st.mutex);
-  try {
+  return exclusive([&](State& st) {
     const Target t = target(config);
     if (!t.gpib) {
-      st.sessions.erase(t.key);
-      return {};
+      dropSession(st, t.key);
+      return Status{};
     }
     bool fresh = false;
-    Link& l = acquire(st, t, fresh);
-    l.goToLocal();
-    return {};
-  } catch (const OpFailure& f) {
-    return {f.code, f.message};
-  } catch (const std::exception& e) {
-    return {status::kNoConnection, std::string("Instrument transport failure: ") + e.what()};
-  }
+    acquire(st, t, currentSettings(st), fresh)->goToLocal();
+    return Status{};
+  });
 }
 
 }  // namespace hwio
