@@ -395,6 +395,126 @@ std::optional<std::string> badLine(std::string_view text, const char* what) {
   return std::nullopt;
 }
 
+// Why a download cannot be sent, checked before anything is: no name, a name that would break
+// the command, no samples, a marker count unlike the sample count, a block too long to size.
+std::optional<std::string> badDownload(std::span<const std::complex<double>> iq,
+                                       std::span<const std::uint8_t> markers,
+                                       std::string_view name) {
+  if (name.empty()) return "The waveform has no name; nothing was sent.";
+  if (std::any_of(name.begin(), name.end(), [](char ch) {
+        const auto u = static_cast<unsigned char>(ch);
+        return ch == '"' || u < 0x20 || u == 0x7f;
+      }))
+    return "The waveform name holds a double quote or a control character; nothing was sent.";
+  const std::string quotedName = "The waveform \"" + std::string(name) + "\"";
+  if (iq.empty()) return quotedName + " has no samples.";
+  if (markers.size() != iq.size())
+    return quotedName + " has " + std::to_string(iq.size()) + " samples but " +
+           std::to_string(markers.size()) + " marker samples.";
+  if (4 * static_cast<std::uint64_t>(iq.size()) >= 1000000000ull)
+    return quotedName + " is too long to download.";
+  return std::nullopt;
+}
+
+// A checked download: samples, one marker byte a sample, the name in ARB memory and the "norm"
+// scale of the samples.
+struct DownloadData {
+  std::span<const std::complex<double>> iq;
+  std::span<const std::uint8_t> markers;
+  std::string_view name;
+  double scale;
+};
+
+// Fills `out` with the bytes of a block from `offset` on.
+using BlockFill = std::function<void(std::uint64_t offset, std::span<char> out)>;
+
+// Writes the blocks of one download, reporting progress over both and counting the bytes sent
+// for the message of a failure.
+class DownloadWriter {
+ public:
+  // `samples` I/Q samples: 4 bytes each in the waveform block, 1 in the marker block.
+  DownloadWriter(Scpi& scpi, std::string_view name, std::uint64_t samples)
+      : scpi_(scpi),
+        name_(name),
+        what_("the waveform \"" + std::string(name) + "\""),
+        total_(5 * samples) {
+    // Chunks of a multiple of 4 bytes, so that I/Q chunks hold whole samples.
+    const std::size_t chunk = std::max<std::size_t>(
+        4, scpi.link().preferredChunkBytes(scpi.settings().chunkBytes) / 4 * 4);
+    buffer_.resize(std::min<std::uint64_t>(chunk, 4 * samples));
+  }
+
+  std::uint64_t total() const { return total_; }
+
+  void report() const { reportProgress(state(), DownloadProgress{name_, sent_, total_}); }
+
+  // One definite-length block: `command` with the block header, then `bytes` bytes in chunks
+  // filled by `fill` with a progress report after each, then the line feed ending the message.
+  void writeBlock(const std::string& command, std::uint64_t bytes, const BlockFill& fill) {
+    write(command + definiteLengthHeader(bytes), false);
+    for (std::uint64_t offset = 0; offset < bytes; offset += buffer_.size()) {
+      const std::span<char> out(buffer_.data(),
+                                std::min<std::uint64_t>(buffer_.size(), bytes - offset));
+      fill(offset, out);
+      write(out, false);
+      sent_ += out.size();
+      report();
+    }
+    write(std::string_view("\n"), true);
+  }
+
+  // `d` with the bytes sent before it failed.
+  LinkDown counted(LinkDown d) const {
+    d.message.pop_back();  // the full stop: the byte count follows
+    d.message += " after " + std::to_string(sent_) + " of " + std::to_string(total_) +
+                 " bytes of the download.";
+    return d;
+  }
+
+ private:
+  Scpi& scpi_;
+  std::string_view name_;
+  std::string what_;
+  std::uint64_t total_;
+  std::uint64_t sent_ = 0;
+  std::vector<char> buffer_;
+
+  void write(std::span<const char> bytes, bool endOfMessage) {
+    scpi_.write(bytes, endOfMessage, Clock::now() + scpi_.budget(bytes.size()), what_);
+  }
+};
+
+// Stores `d` in ARB memory: the I/Q block, the marker block, then *OPC? and the error queue.
+Status storeWaveform(Scpi& scpi, const DownloadData& d) {
+  const std::string name(d.name);
+  const std::uint64_t n = d.iq.size();
+  DownloadWriter writer(scpi, d.name, n);
+  writer.report();
+  std::string done;
+  try {
+    writer.writeBlock(":MMEM:DATA \"WFM1:" + name + "\",", 4 * n,
+                      [&](std::uint64_t offset, std::span<char> out) {
+                        encodeIqWords(d.iq.subspan(offset / 4, out.size() / 4), d.scale, out);
+                      });
+    writer.writeBlock(":MMEM:DATA \"MKR1:" + name + "\",", n,
+                      [&](std::uint64_t offset, std::span<char> out) {
+                        for (std::size_t k = 0; k < out.size(); ++k)
+                          out[k] = static_cast<char>(d.markers[offset + k] & 0x3);
+                      });
+    // The instrument answers *OPC? once the waveform is stored. A connection reset after the
+    // last byte shows here, when the blocks still fitted into the socket buffers.
+    done = scpi.ask("*OPC?", scpi.budget(writer.total()));
+  } catch (const LinkDown& down) {
+    throw writer.counted(down);
+  }
+  if (runtime::parseNumber(done) != 1.0)
+    throw OpFailure{status::kInstrumentError,
+                    "Unexpected answer to *OPC? after the download: " + quoted(done) + "."};
+  scpi.checkErrors();
+  return Status{status::kOk,
+                "Waveform \"" + name + "\" stored (" + std::to_string(n) + " samples)."};
+}
+
 }  // namespace
 
 namespace link {
@@ -466,87 +586,13 @@ Status query(const Configuration& config, std::string_view query) {
 Status download(const Configuration& config, std::span<const std::complex<double>> iq,
                 std::span<const std::uint8_t> markers, std::string_view name) {
   const auto refuse = [](std::string m) { return Status{status::kRefused, std::move(m)}; };
-  if (name.empty()) return refuse("The waveform has no name; nothing was sent.");
-  if (std::any_of(name.begin(), name.end(), [](char ch) {
-        const auto u = static_cast<unsigned char>(ch);
-        return ch == '"' || u < 0x20 || u == 0x7f;
-      }))
-    return refuse(
-        "The waveform name holds a double quote or a control character; nothing was "
-        "sent.");
-  if (iq.empty()) return refuse("The waveform \"" + std::string(name) + "\" has no samples.");
-  if (markers.size() != iq.size())
-    return refuse("The waveform \"" + std::string(name) + "\" has " + std::to_string(iq.size()) +
-                  " samples but " + std::to_string(markers.size()) + " marker samples.");
-  if (4 * static_cast<std::uint64_t>(iq.size()) >= 1000000000ull)
-    return refuse("The waveform \"" + std::string(name) + "\" is too long to download.");
+  if (auto bad = badDownload(iq, markers, name)) return refuse(std::move(*bad));
   const auto scale = normScale(iq);
   if (!scale)
     return refuse("The waveform \"" + std::string(name) +
                   "\" holds a sample that is not a finite number; nothing was sent.");
-
-  return run(config, false, [&](Scpi& scpi, const Target&) {
-    State& st = state();
-    const std::string wfmName(name);
-    const std::uint64_t n = iq.size();
-    const std::uint64_t total = 5 * n;
-    std::uint64_t sent = 0;
-    auto report = [&] { reportProgress(st, DownloadProgress{name, sent, total}); };
-    const std::string what = "the waveform \"" + wfmName + "\"";
-    auto lost = [&](LinkDown d) {
-      d.message.pop_back();  // the full stop: the byte count follows
-      d.message += " after " + std::to_string(sent) + " of " + std::to_string(total) +
-                   " bytes of the download.";
-      return d;
-    };
-    const std::size_t chunk = std::max<std::size_t>(
-        4, scpi.link().preferredChunkBytes(scpi.settings().chunkBytes) / 4 * 4);
-    std::vector<char> buffer(std::min<std::uint64_t>(chunk, 4 * n));
-    report();
-    try {
-      const std::string wfm = ":MMEM:DATA \"WFM1:" + wfmName + "\"," + definiteLengthHeader(4 * n);
-      scpi.write(wfm, false, Clock::now() + scpi.budget(wfm.size()), what);
-      const std::size_t perChunk = buffer.size() / 4;
-      for (std::size_t i = 0; i < iq.size(); i += perChunk) {
-        const auto part = iq.subspan(i, std::min(perChunk, iq.size() - i));
-        const std::span<char> out(buffer.data(), 4 * part.size());
-        encodeIqWords(part, *scale, out);
-        scpi.write(out, false, Clock::now() + scpi.budget(out.size()), what);
-        sent += out.size();
-        report();
-      }
-      scpi.write(std::string_view("\n"), true, Clock::now() + scpi.budget(1), what);
-
-      const std::string mkr = ":MMEM:DATA \"MKR1:" + wfmName + "\"," + definiteLengthHeader(n);
-      scpi.write(mkr, false, Clock::now() + scpi.budget(mkr.size()), what);
-      for (std::size_t i = 0; i < markers.size(); i += buffer.size()) {
-        const std::size_t count = std::min(buffer.size(), markers.size() - i);
-        for (std::size_t k = 0; k < count; ++k)
-          buffer[k] = static_cast<char>(markers[i + k] & 0x3);
-        const std::span<const char> out(buffer.data(), count);
-        scpi.write(out, false, Clock::now() + scpi.budget(count), what);
-        sent += count;
-        report();
-      }
-      scpi.write(std::string_view("\n"), true, Clock::now() + scpi.budget(1), what);
-    } catch (const LinkDown& d) {
-      throw lost(d);
-    }
-    // The instrument answers *OPC? once the waveform is stored. A connection reset after the
-    // last byte shows here, when the blocks still fitted into the socket buffers.
-    std::string done;
-    try {
-      done = scpi.ask("*OPC?", scpi.budget(total));
-    } catch (const LinkDown& d) {
-      throw lost(d);
-    }
-    if (runtime::parseNumber(done) != 1.0)
-      throw OpFailure{status::kInstrumentError,
-                      "Unexpected answer to *OPC? after the download: " + quoted(done) + "."};
-    scpi.checkErrors();
-    return Status{status::kOk,
-                  "Waveform \"" + wfmName + "\" stored (" + std::to_string(n) + " samples)."};
-  });
+  const DownloadData data{iq, markers, name, *scale};
+  return run(config, false, [&](Scpi& scpi, const Target&) { return storeWaveform(scpi, data); });
 }
 
 Status returnLocal(const Configuration& config) {
