@@ -13,30 +13,41 @@ using runtime::sprintfText;
 
 namespace {
 
-std::string bbFilter(double choice) {
-  if (choice == 1) return "2.1MHz";
-  if (choice == 2) return "40MHz";
+// The SCPI words of each choice.
+std::string scpiText(BasebandFilter f) {
+  switch (f) {
+    case BasebandFilter::Filter2_1MHz:
+      return "2.1MHz";
+    case BasebandFilter::Filter40MHz:
+      return "40MHz";
+    case BasebandFilter::Through:
+      break;
+  }
   return "Through";
 }
 
-std::string reconFilter(const std::optional<double>& choice) {
-  if (choice == 1) return "250.0khz";
-  if (choice == 2) return "2.5Mhz";
-  if (choice == 3) return "8Mhz";
+std::string scpiText(ReconstructionFilter f) {
+  switch (f) {
+    case ReconstructionFilter::Filter250kHz:
+      return "250.0khz";
+    case ReconstructionFilter::Filter2_5MHz:
+      return "2.5Mhz";
+    case ReconstructionFilter::Filter8MHz:
+      return "8Mhz";
+    case ReconstructionFilter::Through:
+      break;
+  }
   return "through";
 }
 
-std::string alc(double v) {
-  return v == 0 ? "off" : "on";
+std::string scpiText(MarkerPolarity p) {
+  return p == MarkerPolarity::Positive ? "Pos" : "Neg";
 }
-std::string rfBlank(double v) {
-  return v == 1 ? "on" : "off";
+std::string scpiText(ArbReference r) {
+  return r == ArbReference::Internal ? "int" : "ext";
 }
-std::string polarity(double v) {
-  return v == 0 ? "Pos" : "Neg";
-}
-std::string reference(double v) {
-  return v == 0 ? "int" : "ext";
+std::string onOff(bool on) {
+  return on ? "on" : "off";
 }
 
 std::string waveformSelection(const std::string& fileName) {
@@ -58,6 +69,22 @@ Status sendAll(const std::vector<std::string>& commands, const Configuration& co
 
 }  // namespace
 
+SigGenChoices sigGenChoices(const SigGenSettings& s) {
+  SigGenChoices c;
+  c.basebandFilter = s.BBfilter == 1   ? BasebandFilter::Filter2_1MHz
+                     : s.BBfilter == 2 ? BasebandFilter::Filter40MHz
+                                       : BasebandFilter::Through;
+  c.reconstructionFilter = s.ReconFilter == 1   ? ReconstructionFilter::Filter250kHz
+                           : s.ReconFilter == 2 ? ReconstructionFilter::Filter2_5MHz
+                           : s.ReconFilter == 3 ? ReconstructionFilter::Filter8MHz
+                                                : ReconstructionFilter::Through;
+  c.alc = s.ALC != 0;
+  c.rfBlanking = s.RFblanking == 1;
+  c.markerPolarity = s.MarkerPolarity == 0 ? MarkerPolarity::Positive : MarkerPolarity::Negative;
+  c.arbReference = s.ArbRefSource == 0 ? ArbReference::Internal : ArbReference::External;
+  return c;
+}
+
 std::string sequenceCommand(std::span<const SequenceElement> sequenceElements,
                             const std::string& sequenceFile) {
   const std::array<FormatArg, 1> name = {sequenceFile};
@@ -73,20 +100,21 @@ std::string sequenceCommand(std::span<const SequenceElement> sequenceElements,
 std::vector<std::string> playSequenceCommands(const std::string& sequenceFile,
                                               const SigGenSettings& s) {
   const std::array<FormatArg, 1> name = {sequenceFile};
+  const SigGenChoices c = sigGenChoices(s);
   return {
       ":source:rad:arb:state off",
       sprintfText(":source:rad:arb:wav \"SEQ:%s\"", name),
       ":source:freq:fix " + numToText(s.Frequency) + "Hz",
       ":source:power:level:immediate:amplitude " + numToText(s.Amplitude) + "dbm",
       ":source:rad:arb:clock:srate " + numToText(s.SamplingRate) + "Hz",
-      ":source:dm:bbfilter " + bbFilter(s.BBfilter),
+      ":source:dm:bbfilter " + scpiText(c.basebandFilter),
       ":source:rad:ARB:rscaling " + numToText(s.Scaling),
       ":source:DM:IQAT:AUTO off",
       ":source:DM:IQAT " + numToText(s.ModAtten),
-      ":pow:alc:state " + alc(s.ALC),
-      ":source:rad:arb:marker:rfblank " + rfBlank(s.RFblanking),
-      ":source:rad:arb:marker:polarity " + polarity(s.MarkerPolarity),
-      ":source:rad:arb:clock:ref " + reference(s.ArbRefSource),
+      ":pow:alc:state " + onOff(c.alc),
+      ":source:rad:arb:marker:rfblank " + onOff(c.rfBlanking),
+      ":source:rad:arb:marker:polarity " + scpiText(c.markerPolarity),
+      ":source:rad:arb:clock:ref " + scpiText(c.arbReference),
       ":source:rad:arb:state on",
       ":output:mod on",
       ":output:state on",
@@ -94,36 +122,38 @@ std::vector<std::string> playSequenceCommands(const std::string& sequenceFile,
 }
 
 std::vector<std::string> playCCommands(const std::string& FileName, const SigGenSettings& s) {
+  const SigGenChoices c = sigGenChoices(s);
   return {
       " :source:rad:arb:state off",
       waveformSelection(FileName),
       " :source:freq:fix " + numToText(s.Frequency) + "Hz",
       " :source:power:level:immediate:amplitude " + numToText(s.Amplitude) + "dbm",
       " :source:rad:arb:clock:srate " + numToText(s.SamplingRate) + "Hz",
-      " :source:dm:bbfilter " + bbFilter(s.BBfilter),
+      " :source:dm:bbfilter " + scpiText(c.basebandFilter),
       " :source:rad:ARB:rscaling " + numToText(s.Scaling),
       ":source:DM:IQAT:AUTO off",
       ":source:DM:IQAT " + numToText(s.ModAtten),
-      " :pow:alc:state " + alc(s.ALC),
-      " :source:rad:arb:marker:rfblank " + rfBlank(s.RFblanking),
-      " :source:rad:arb:marker:polarity " + polarity(s.MarkerPolarity),
-      " :source:rad:arb:clock:ref " + reference(s.ArbRefSource),
+      " :pow:alc:state " + onOff(c.alc),
+      " :source:rad:arb:marker:rfblank " + onOff(c.rfBlanking),
+      " :source:rad:arb:marker:polarity " + scpiText(c.markerPolarity),
+      " :source:rad:arb:clock:ref " + scpiText(c.arbReference),
       " :source:rad:arb:state on",
       " :output:state on",
   };
 }
 
 std::vector<std::string> playCommands(const std::string& FileName, const SigGenSettings& s) {
+  const SigGenChoices c = sigGenChoices(s);
   return {
       " :source:rad:arb:state off",
       waveformSelection(FileName),
       " :source:freq:fix " + numToText(s.Frequency) + "Hz",
       " :source:power:level:immediate:amplitude " + numToText(s.Amplitude) + "dbm",
       " :source:rad:arb:clock:srate " + numToText(s.SamplingRate) + "Hz",
-      " :source:rad:arb:rfilter " + reconFilter(s.ReconFilter),
-      " :source:rad:arb:marker:rfblank " + rfBlank(s.RFblanking),
-      " :source:rad:arb:marker:polarity " + polarity(s.MarkerPolarity),
-      " :source:rad:arb:clock:ref " + reference(s.ArbRefSource),
+      " :source:rad:arb:rfilter " + scpiText(c.reconstructionFilter),
+      " :source:rad:arb:marker:rfblank " + onOff(c.rfBlanking),
+      " :source:rad:arb:marker:polarity " + scpiText(c.markerPolarity),
+      " :source:rad:arb:clock:ref " + scpiText(c.arbReference),
       " :source:rad:arb:state on",
       " :output:state on",
   };
