@@ -1,6 +1,7 @@
 #include "instrument/playback.hpp"
 
 #include <array>
+#include <string_view>
 
 #include "instrument/io.hpp"
 #include "runtime/text.hpp"
@@ -50,8 +51,95 @@ std::string onOff(bool on) {
   return on ? "on" : "off";
 }
 
-std::string waveformSelection(const std::string& fileName) {
-  return " :source:rad:arb:wav \"arbi:" + fileName + "\" ";
+// The three play lists, in the order of the table's columns: VelPlayWaveformSequence_c,
+// VelPlay_c and VelPlay.
+enum class PlayList { Sequence, WaveformC, Waveform };
+
+// How a list sends a command of the table: not at all, as it stands, or after one blank.
+enum class Form { Skip, Plain, Blank };
+using enum Form;
+
+// What the commands are made of: the sequence or waveform name, the record's numbers and its
+// typed choices.
+struct PlayInput {
+  const std::string& name;
+  const SigGenSettings& numbers;
+  SigGenChoices choices;
+};
+
+// One command: its fixed text, the argument that follows (none for a fixed command) and its
+// form in each list (Sequence, WaveformC, Waveform).
+struct PlayRow {
+  std::string_view command;
+  std::string (*argument)(const PlayInput&);
+  std::array<Form, 3> forms;
+};
+
+// Every play command in the order the lists send them.
+constexpr std::array<PlayRow, 18> kPlayTable = {{
+    {":source:rad:arb:state off", nullptr, {Plain, Blank, Blank}},
+    {":source:rad:arb:wav ",
+     [](const PlayInput& p) {
+       const std::array<FormatArg, 1> name = {p.name};
+       return sprintfText("\"SEQ:%s\"", name);
+     },
+     {Plain, Skip, Skip}},
+    {":source:rad:arb:wav ",
+     [](const PlayInput& p) { return "\"arbi:" + p.name + "\" "; },
+     {Skip, Blank, Blank}},
+    {":source:freq:fix ",
+     [](const PlayInput& p) { return numToText(p.numbers.Frequency) + "Hz"; },
+     {Plain, Blank, Blank}},
+    {":source:power:level:immediate:amplitude ",
+     [](const PlayInput& p) { return numToText(p.numbers.Amplitude) + "dbm"; },
+     {Plain, Blank, Blank}},
+    {":source:rad:arb:clock:srate ",
+     [](const PlayInput& p) { return numToText(p.numbers.SamplingRate) + "Hz"; },
+     {Plain, Blank, Blank}},
+    {":source:dm:bbfilter ",
+     [](const PlayInput& p) { return scpiText(p.choices.basebandFilter); },
+     {Plain, Blank, Skip}},
+    {":source:rad:arb:rfilter ",
+     [](const PlayInput& p) { return scpiText(p.choices.reconstructionFilter); },
+     {Skip, Skip, Blank}},
+    {":source:rad:ARB:rscaling ",
+     [](const PlayInput& p) { return numToText(p.numbers.Scaling); },
+     {Plain, Blank, Skip}},
+    {":source:DM:IQAT:AUTO off", nullptr, {Plain, Plain, Skip}},
+    {":source:DM:IQAT ",
+     [](const PlayInput& p) { return numToText(p.numbers.ModAtten); },
+     {Plain, Plain, Skip}},
+    {":pow:alc:state ",
+     [](const PlayInput& p) { return onOff(p.choices.alc); },
+     {Plain, Blank, Skip}},
+    {":source:rad:arb:marker:rfblank ",
+     [](const PlayInput& p) { return onOff(p.choices.rfBlanking); },
+     {Plain, Blank, Blank}},
+    {":source:rad:arb:marker:polarity ",
+     [](const PlayInput& p) { return scpiText(p.choices.markerPolarity); },
+     {Plain, Blank, Blank}},
+    {":source:rad:arb:clock:ref ",
+     [](const PlayInput& p) { return scpiText(p.choices.arbReference); },
+     {Plain, Blank, Blank}},
+    {":source:rad:arb:state on", nullptr, {Plain, Blank, Blank}},
+    {":output:mod on", nullptr, {Plain, Skip, Skip}},
+    {":output:state on", nullptr, {Plain, Blank, Blank}},
+}};
+
+// The commands `list` sends for `name` with `settings`.
+std::vector<std::string> playList(PlayList list, const std::string& name,
+                                  const SigGenSettings& settings) {
+  const PlayInput input{name, settings, sigGenChoices(settings)};
+  std::vector<std::string> commands;
+  for (const PlayRow& row : kPlayTable) {
+    const Form form = row.forms[static_cast<std::size_t>(list)];
+    if (form == Skip) continue;
+    std::string text = form == Blank ? " " : "";
+    text += row.command;
+    if (row.argument) text += row.argument(input);
+    commands.push_back(std::move(text));
+  }
+  return commands;
 }
 
 // Sends every command; the first failure wins, naming its command.
@@ -99,64 +187,15 @@ std::string sequenceCommand(std::span<const SequenceElement> sequenceElements,
 
 std::vector<std::string> playSequenceCommands(const std::string& sequenceFile,
                                               const SigGenSettings& s) {
-  const std::array<FormatArg, 1> name = {sequenceFile};
-  const SigGenChoices c = sigGenChoices(s);
-  return {
-      ":source:rad:arb:state off",
-      sprintfText(":source:rad:arb:wav \"SEQ:%s\"", name),
-      ":source:freq:fix " + numToText(s.Frequency) + "Hz",
-      ":source:power:level:immediate:amplitude " + numToText(s.Amplitude) + "dbm",
-      ":source:rad:arb:clock:srate " + numToText(s.SamplingRate) + "Hz",
-      ":source:dm:bbfilter " + scpiText(c.basebandFilter),
-      ":source:rad:ARB:rscaling " + numToText(s.Scaling),
-      ":source:DM:IQAT:AUTO off",
-      ":source:DM:IQAT " + numToText(s.ModAtten),
-      ":pow:alc:state " + onOff(c.alc),
-      ":source:rad:arb:marker:rfblank " + onOff(c.rfBlanking),
-      ":source:rad:arb:marker:polarity " + scpiText(c.markerPolarity),
-      ":source:rad:arb:clock:ref " + scpiText(c.arbReference),
-      ":source:rad:arb:state on",
-      ":output:mod on",
-      ":output:state on",
-  };
+  return playList(PlayList::Sequence, sequenceFile, s);
 }
 
 std::vector<std::string> playCCommands(const std::string& FileName, const SigGenSettings& s) {
-  const SigGenChoices c = sigGenChoices(s);
-  return {
-      " :source:rad:arb:state off",
-      waveformSelection(FileName),
-      " :source:freq:fix " + numToText(s.Frequency) + "Hz",
-      " :source:power:level:immediate:amplitude " + numToText(s.Amplitude) + "dbm",
-      " :source:rad:arb:clock:srate " + numToText(s.SamplingRate) + "Hz",
-      " :source:dm:bbfilter " + scpiText(c.basebandFilter),
-      " :source:rad:ARB:rscaling " + numToText(s.Scaling),
-      ":source:DM:IQAT:AUTO off",
-      ":source:DM:IQAT " + numToText(s.ModAtten),
-      " :pow:alc:state " + onOff(c.alc),
-      " :source:rad:arb:marker:rfblank " + onOff(c.rfBlanking),
-      " :source:rad:arb:marker:polarity " + scpiText(c.markerPolarity),
-      " :source:rad:arb:clock:ref " + scpiText(c.arbReference),
-      " :source:rad:arb:state on",
-      " :output:state on",
-  };
+  return playList(PlayList::WaveformC, FileName, s);
 }
 
 std::vector<std::string> playCommands(const std::string& FileName, const SigGenSettings& s) {
-  const SigGenChoices c = sigGenChoices(s);
-  return {
-      " :source:rad:arb:state off",
-      waveformSelection(FileName),
-      " :source:freq:fix " + numToText(s.Frequency) + "Hz",
-      " :source:power:level:immediate:amplitude " + numToText(s.Amplitude) + "dbm",
-      " :source:rad:arb:clock:srate " + numToText(s.SamplingRate) + "Hz",
-      " :source:rad:arb:rfilter " + scpiText(c.reconstructionFilter),
-      " :source:rad:arb:marker:rfblank " + onOff(c.rfBlanking),
-      " :source:rad:arb:marker:polarity " + scpiText(c.markerPolarity),
-      " :source:rad:arb:clock:ref " + scpiText(c.arbReference),
-      " :source:rad:arb:state on",
-      " :output:state on",
-  };
+  return playList(PlayList::Waveform, FileName, s);
 }
 
 Status VelCreateWaveformSequence_c(std::span<const SequenceElement> sequenceElements,
