@@ -132,7 +132,7 @@ void applyInstrumentSpec(const std::string& spec, instrument::Configuration& con
     if (rest.empty()) throw SessionError("--instrument lan:HOST[:PORT] needs a host", kExitUsage);
     // A bad address is refused here rather than at the first download.
     if (auto parsed = instrument::parseLanAddress(rest); !parsed.address)
-      throw SessionError("--instrument " + spec + ": " + parsed.error, kExitUsage);
+      throw SessionError("--instrument lan:" + rest + ": " + parsed.error, kExitUsage);
     config.type = "TCPIP";
     config.TCPIP.address = rest;
   } else if (kind == "serial") {
