@@ -138,12 +138,9 @@ DownloadOutcome download(FlowContext& flow) {
   outcome.started = true;
 
   Busy busy(flow);
-  // The instrument operations ask their own questions (the RS-232 time warning) through the
-  // process-wide dialogs: make them the flow's.
-  toolkit::ScopedDialogs sameDialogs(flow.dialogs);
   auto store = [&](const synthesis::Waveform& w, const std::string& name) {
     const instrument::Status s =
-        instrument::VelDownLoadWrap(w.samples, w.markers, name, state.configuration);
+        instrument::VelDownLoadWrap(w.samples, w.markers, name, state.configuration, flow.dialogs);
     if (!s.ok()) {
       outcome.errors.push_back(s.message);
       flow.dialogs.error(s.message, "Download Error");

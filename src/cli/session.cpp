@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "app/startup.hpp"
+#include "instrument/lan_address.hpp"
 #include "instrument/transport.hpp"
 #include "runtime/text.hpp"
 
@@ -127,6 +128,9 @@ void applyInstrumentSpec(const std::string& spec, instrument::Configuration& con
   const std::string rest = colon == std::string::npos ? "" : spec.substr(colon + 1);
   if (kind == "lan") {
     if (rest.empty()) throw SessionError("--instrument lan:HOST[:PORT] needs a host", kExitUsage);
+    // A bad address is refused here rather than at the first download.
+    if (auto parsed = instrument::parseLanAddress(rest); !parsed.address)
+      throw SessionError("--instrument lan:" + rest + ": " + parsed.error, kExitUsage);
     config.type = "TCPIP";
     config.TCPIP.address = rest;
   } else if (kind == "serial") {

@@ -7,7 +7,6 @@
 #include "instrument/io.hpp"
 #include "instrument/transport.hpp"
 #include "runtime/text.hpp"
-#include "toolkit/dialogs.hpp"
 
 namespace kelvane::instrument {
 
@@ -17,13 +16,13 @@ double serialDownloadMinutes(std::size_t samples, double baudrate) {
 
 Status VelDownLoadWrap(std::span<const std::complex<double>> IQData,
                        std::span<const std::uint8_t> Marker, const std::string& Filename,
-                       const Configuration& config) {
+                       const Configuration& config, toolkit::Dialogs& dialogs) {
   if (::strcasecmp(config.type.c_str(), "rs232") == 0) {
     const double time = serialDownloadMinutes(IQData.size(), config.RS232.baudrate);
     std::string button = "OK";
     if (time > 0.75) {
       const std::array<runtime::FormatArg, 1> args = {time};
-      button = toolkit::dialogs().question(
+      button = dialogs.question(
           runtime::sprintfText(
               "This Download will take approximately %g minutes. Do you want to continue?", args),
           "RS-232 Download", {"OK", "Cancel"}, "Cancel");

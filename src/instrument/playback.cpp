@@ -1,6 +1,7 @@
 #include "instrument/playback.hpp"
 
 #include <array>
+#include <string_view>
 
 #include "instrument/io.hpp"
 #include "runtime/text.hpp"
@@ -13,34 +14,132 @@ using runtime::sprintfText;
 
 namespace {
 
-std::string bbFilter(double choice) {
-  if (choice == 1) return "2.1MHz";
-  if (choice == 2) return "40MHz";
+// The SCPI words of each choice.
+std::string scpiText(BasebandFilter f) {
+  switch (f) {
+    case BasebandFilter::Filter2_1MHz:
+      return "2.1MHz";
+    case BasebandFilter::Filter40MHz:
+      return "40MHz";
+    case BasebandFilter::Through:
+      break;
+  }
   return "Through";
 }
 
-std::string reconFilter(const std::optional<double>& choice) {
-  if (choice == 1) return "250.0khz";
-  if (choice == 2) return "2.5Mhz";
-  if (choice == 3) return "8Mhz";
+std::string scpiText(ReconstructionFilter f) {
+  switch (f) {
+    case ReconstructionFilter::Filter250kHz:
+      return "250.0khz";
+    case ReconstructionFilter::Filter2_5MHz:
+      return "2.5Mhz";
+    case ReconstructionFilter::Filter8MHz:
+      return "8Mhz";
+    case ReconstructionFilter::Through:
+      break;
+  }
   return "through";
 }
 
-std::string alc(double v) {
-  return v == 0 ? "off" : "on";
+std::string scpiText(MarkerPolarity p) {
+  return p == MarkerPolarity::Positive ? "Pos" : "Neg";
 }
-std::string rfBlank(double v) {
-  return v == 1 ? "on" : "off";
+std::string scpiText(ArbReference r) {
+  return r == ArbReference::Internal ? "int" : "ext";
 }
-std::string polarity(double v) {
-  return v == 0 ? "Pos" : "Neg";
-}
-std::string reference(double v) {
-  return v == 0 ? "int" : "ext";
+std::string onOff(bool on) {
+  return on ? "on" : "off";
 }
 
-std::string waveformSelection(const std::string& fileName) {
-  return " :source:rad:arb:wav \"arbi:" + fileName + "\" ";
+// The three play lists, in the order of the table's columns: VelPlayWaveformSequence_c,
+// VelPlay_c and VelPlay.
+enum class PlayList { Sequence, WaveformC, Waveform };
+
+// How a list sends a command of the table: not at all, as it stands, or after one blank.
+enum class Form { Skip, Plain, Blank };
+using enum Form;
+
+// What the commands are made of: the sequence or waveform name, the record's numbers and its
+// typed choices.
+struct PlayInput {
+  const std::string& name;
+  const SigGenSettings& numbers;
+  SigGenChoices choices;
+};
+
+// One command: its fixed text, the argument that follows (none for a fixed command) and its
+// form in each list (Sequence, WaveformC, Waveform).
+struct PlayRow {
+  std::string_view command;
+  std::string (*argument)(const PlayInput&);
+  std::array<Form, 3> forms;
+};
+
+// Every play command in the order the lists send them.
+constexpr std::array<PlayRow, 18> kPlayTable = {{
+    {":source:rad:arb:state off", nullptr, {Plain, Blank, Blank}},
+    {":source:rad:arb:wav ",
+     [](const PlayInput& p) {
+       const std::array<FormatArg, 1> name = {p.name};
+       return sprintfText("\"SEQ:%s\"", name);
+     },
+     {Plain, Skip, Skip}},
+    {":source:rad:arb:wav ",
+     [](const PlayInput& p) { return "\"arbi:" + p.name + "\" "; },
+     {Skip, Blank, Blank}},
+    {":source:freq:fix ",
+     [](const PlayInput& p) { return numToText(p.numbers.Frequency) + "Hz"; },
+     {Plain, Blank, Blank}},
+    {":source:power:level:immediate:amplitude ",
+     [](const PlayInput& p) { return numToText(p.numbers.Amplitude) + "dbm"; },
+     {Plain, Blank, Blank}},
+    {":source:rad:arb:clock:srate ",
+     [](const PlayInput& p) { return numToText(p.numbers.SamplingRate) + "Hz"; },
+     {Plain, Blank, Blank}},
+    {":source:dm:bbfilter ",
+     [](const PlayInput& p) { return scpiText(p.choices.basebandFilter); },
+     {Plain, Blank, Skip}},
+    {":source:rad:arb:rfilter ",
+     [](const PlayInput& p) { return scpiText(p.choices.reconstructionFilter); },
+     {Skip, Skip, Blank}},
+    {":source:rad:ARB:rscaling ",
+     [](const PlayInput& p) { return numToText(p.numbers.Scaling); },
+     {Plain, Blank, Skip}},
+    {":source:DM:IQAT:AUTO off", nullptr, {Plain, Plain, Skip}},
+    {":source:DM:IQAT ",
+     [](const PlayInput& p) { return numToText(p.numbers.ModAtten); },
+     {Plain, Plain, Skip}},
+    {":pow:alc:state ",
+     [](const PlayInput& p) { return onOff(p.choices.alc); },
+     {Plain, Blank, Skip}},
+    {":source:rad:arb:marker:rfblank ",
+     [](const PlayInput& p) { return onOff(p.choices.rfBlanking); },
+     {Plain, Blank, Blank}},
+    {":source:rad:arb:marker:polarity ",
+     [](const PlayInput& p) { return scpiText(p.choices.markerPolarity); },
+     {Plain, Blank, Blank}},
+    {":source:rad:arb:clock:ref ",
+     [](const PlayInput& p) { return scpiText(p.choices.arbReference); },
+     {Plain, Blank, Blank}},
+    {":source:rad:arb:state on", nullptr, {Plain, Blank, Blank}},
+    {":output:mod on", nullptr, {Plain, Skip, Skip}},
+    {":output:state on", nullptr, {Plain, Blank, Blank}},
+}};
+
+// The commands `list` sends for `name` with `settings`.
+std::vector<std::string> playList(PlayList list, const std::string& name,
+                                  const SigGenSettings& settings) {
+  const PlayInput input{name, settings, sigGenChoices(settings)};
+  std::vector<std::string> commands;
+  for (const PlayRow& row : kPlayTable) {
+    const Form form = row.forms[static_cast<std::size_t>(list)];
+    if (form == Skip) continue;
+    std::string text = form == Blank ? " " : "";
+    text += row.command;
+    if (row.argument) text += row.argument(input);
+    commands.push_back(std::move(text));
+  }
+  return commands;
 }
 
 // Sends every command; the first failure wins, naming its command.
@@ -58,6 +157,22 @@ Status sendAll(const std::vector<std::string>& commands, const Configuration& co
 
 }  // namespace
 
+SigGenChoices sigGenChoices(const SigGenSettings& s) {
+  SigGenChoices c;
+  c.basebandFilter = s.BBfilter == 1   ? BasebandFilter::Filter2_1MHz
+                     : s.BBfilter == 2 ? BasebandFilter::Filter40MHz
+                                       : BasebandFilter::Through;
+  c.reconstructionFilter = s.ReconFilter == 1   ? ReconstructionFilter::Filter250kHz
+                           : s.ReconFilter == 2 ? ReconstructionFilter::Filter2_5MHz
+                           : s.ReconFilter == 3 ? ReconstructionFilter::Filter8MHz
+                                                : ReconstructionFilter::Through;
+  c.alc = s.ALC != 0;
+  c.rfBlanking = s.RFblanking == 1;
+  c.markerPolarity = s.MarkerPolarity == 0 ? MarkerPolarity::Positive : MarkerPolarity::Negative;
+  c.arbReference = s.ArbRefSource == 0 ? ArbReference::Internal : ArbReference::External;
+  return c;
+}
+
 std::string sequenceCommand(std::span<const SequenceElement> sequenceElements,
                             const std::string& sequenceFile) {
   const std::array<FormatArg, 1> name = {sequenceFile};
@@ -72,61 +187,15 @@ std::string sequenceCommand(std::span<const SequenceElement> sequenceElements,
 
 std::vector<std::string> playSequenceCommands(const std::string& sequenceFile,
                                               const SigGenSettings& s) {
-  const std::array<FormatArg, 1> name = {sequenceFile};
-  return {
-      ":source:rad:arb:state off",
-      sprintfText(":source:rad:arb:wav \"SEQ:%s\"", name),
-      ":source:freq:fix " + numToText(s.Frequency) + "Hz",
-      ":source:power:level:immediate:amplitude " + numToText(s.Amplitude) + "dbm",
-      ":source:rad:arb:clock:srate " + numToText(s.SamplingRate) + "Hz",
-      ":source:dm:bbfilter " + bbFilter(s.BBfilter),
-      ":source:rad:ARB:rscaling " + numToText(s.Scaling),
-      ":source:DM:IQAT:AUTO off",
-      ":source:DM:IQAT " + numToText(s.ModAtten),
-      ":pow:alc:state " + alc(s.ALC),
-      ":source:rad:arb:marker:rfblank " + rfBlank(s.RFblanking),
-      ":source:rad:arb:marker:polarity " + polarity(s.MarkerPolarity),
-      ":source:rad:arb:clock:ref " + reference(s.ArbRefSource),
-      ":source:rad:arb:state on",
-      ":output:mod on",
-      ":output:state on",
-  };
+  return playList(PlayList::Sequence, sequenceFile, s);
 }
 
 std::vector<std::string> playCCommands(const std::string& FileName, const SigGenSettings& s) {
-  return {
-      " :source:rad:arb:state off",
-      waveformSelection(FileName),
-      " :source:freq:fix " + numToText(s.Frequency) + "Hz",
-      " :source:power:level:immediate:amplitude " + numToText(s.Amplitude) + "dbm",
-      " :source:rad:arb:clock:srate " + numToText(s.SamplingRate) + "Hz",
-      " :source:dm:bbfilter " + bbFilter(s.BBfilter),
-      " :source:rad:ARB:rscaling " + numToText(s.Scaling),
-      ":source:DM:IQAT:AUTO off",
-      ":source:DM:IQAT " + numToText(s.ModAtten),
-      " :pow:alc:state " + alc(s.ALC),
-      " :source:rad:arb:marker:rfblank " + rfBlank(s.RFblanking),
-      " :source:rad:arb:marker:polarity " + polarity(s.MarkerPolarity),
-      " :source:rad:arb:clock:ref " + reference(s.ArbRefSource),
-      " :source:rad:arb:state on",
-      " :output:state on",
-  };
+  return playList(PlayList::WaveformC, FileName, s);
 }
 
 std::vector<std::string> playCommands(const std::string& FileName, const SigGenSettings& s) {
-  return {
-      " :source:rad:arb:state off",
-      waveformSelection(FileName),
-      " :source:freq:fix " + numToText(s.Frequency) + "Hz",
-      " :source:power:level:immediate:amplitude " + numToText(s.Amplitude) + "dbm",
-      " :source:rad:arb:clock:srate " + numToText(s.SamplingRate) + "Hz",
-      " :source:rad:arb:rfilter " + reconFilter(s.ReconFilter),
-      " :source:rad:arb:marker:rfblank " + rfBlank(s.RFblanking),
-      " :source:rad:arb:marker:polarity " + polarity(s.MarkerPolarity),
-      " :source:rad:arb:clock:ref " + reference(s.ArbRefSource),
-      " :source:rad:arb:state on",
-      " :output:state on",
-  };
+  return playList(PlayList::Waveform, FileName, s);
 }
 
 Status VelCreateWaveformSequence_c(std::span<const SequenceElement> sequenceElements,

@@ -13,6 +13,28 @@
 
 namespace kelvane::instrument {
 
+// The play-time choices of SigGenSettings, typed. The record keeps its numbers (it is read and
+// written by name with any number); sigGenChoices is the one reading of them.
+enum class BasebandFilter { Filter2_1MHz, Filter40MHz, Through };
+enum class ReconstructionFilter { Filter250kHz, Filter2_5MHz, Filter8MHz, Through };
+enum class MarkerPolarity { Positive, Negative };
+enum class ArbReference { Internal, External };
+
+struct SigGenChoices {
+  BasebandFilter basebandFilter = BasebandFilter::Through;
+  ReconstructionFilter reconstructionFilter = ReconstructionFilter::Through;
+  bool alc = false;
+  bool rfBlanking = false;
+  MarkerPolarity markerPolarity = MarkerPolarity::Positive;
+  ArbReference arbReference = ArbReference::Internal;
+};
+
+// BBfilter 1 is 2.1 MHz, 2 is 40 MHz, anything else through; ALC 0 is off, anything else on;
+// RFblanking 1 is on, anything else off; MarkerPolarity 0 is positive, anything else negative;
+// ArbRefSource 0 is internal, anything else external; ReconFilter 1, 2, 3 are 250 kHz, 2.5 MHz,
+// 8 MHz, anything else (or none) through.
+SigGenChoices sigGenChoices(const SigGenSettings& settings);
+
 // :source:rad:arb:seq "SEQ:<sequenceFile>" followed by ,"WFM1:<name>",<reps>,<m1>,<m2> for each
 // element, in one command. Example: a control then a traffic element, both markers 1.
 Status VelCreateWaveformSequence_c(std::span<const SequenceElement> sequenceElements,

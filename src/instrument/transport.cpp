@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -12,9 +11,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "instrument/block.hpp"
+#include "instrument/lan_address.hpp"
 #include "instrument/link.hpp"
 #include "runtime/numbers.hpp"
 #include "runtime/text.hpp"
@@ -54,19 +55,66 @@ struct Target {
 
 struct Session {
   std::string signature;
-  std::unique_ptr<Link> link;
+  std::shared_ptr<Link> link;  // shared with the operation using it, which may outlive the entry
 };
 
+using Sessions = std::map<std::string, Session>;
+
+// `busy` is held for the whole of one operation: a second one, from another thread or from the
+// progress reporter, is refused at once instead of waiting. `mutex` guards the other fields for
+// short accesses only, never while the reporter runs or while I/O waits.
 struct State {
+  std::atomic<bool> busy{false};
   std::mutex mutex;
   TransportSettings settings;
-  ProgressReporter progress;
-  std::map<std::string, Session> sessions;
+  std::shared_ptr<const ProgressReporter> progress;
+  Sessions sessions;
 };
 
 State& state() {
   static State s;
   return s;
+}
+
+// Holds the transport for one operation when no other operation holds it.
+class BusyGuard {
+ public:
+  explicit BusyGuard(State& st) : st_(st), held_(!st.busy.exchange(true)) {}
+  ~BusyGuard() {
+    if (held_) st_.busy.store(false);
+  }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  State& st_;
+  bool held_;
+};
+
+TransportSettings currentSettings(State& st) {
+  std::lock_guard lock(st.mutex);
+  return st.settings;
+}
+
+// Calls the progress reporter in force, outside the lock, so that it may replace itself.
+void reportProgress(State& st, const DownloadProgress& progress) {
+  std::shared_ptr<const ProgressReporter> reporter;
+  {
+    std::lock_guard lock(st.mutex);
+    reporter = st.progress;
+  }
+  if (reporter && *reporter) (*reporter)(progress);
+}
+
+// Forgets the session of `key`; an operation still holding its link closes it when done.
+void dropSession(State& st, const std::string& key) {
+  std::shared_ptr<Link> closing;  // closed outside the lock
+  std::lock_guard lock(st.mutex);
+  if (auto it = st.sessions.find(key); it != st.sessions.end()) {
+    closing = std::move(it->second.link);
+    st.sessions.erase(it);
+  }
 }
 
 bool iequals(std::string_view a, const char* b) {
@@ -90,49 +138,15 @@ int wholeField(double x, const char* name, double lo, double hi) {
 }
 
 Target tcpTarget(const Configuration& c) {
-  std::string address = c.TCPIP.address;
-  const auto blank = [](unsigned char ch) { return std::isspace(ch) != 0; };
-  while (!address.empty() && blank(address.front()))
-    address.erase(address.begin());
-  while (!address.empty() && blank(address.back()))
-    address.pop_back();
-  std::string host = address;
-  long port = 5025;
-  auto portText = [&](const std::string& text) {
-    char* end = nullptr;
-    port = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || port < 1 || port > 65535)
-      throw OpFailure{status::kRefused,
-                      "The LAN address \"" + address + "\" has an invalid port \"" + text + "\"."};
-  };
-  if (!host.empty() && host.front() == '[') {  // [IPv6]:port
-    const auto close = host.find(']');
-    if (close == std::string::npos)
-      throw OpFailure{status::kRefused, "The LAN address \"" + address + "\" is not valid."};
-    const std::string rest = host.substr(close + 1);
-    host = host.substr(1, close - 1);
-    if (!rest.empty()) {
-      if (rest.front() != ':')
-        throw OpFailure{status::kRefused, "The LAN address \"" + address + "\" is not valid."};
-      portText(rest.substr(1));
-    }
-  } else if (std::count(host.begin(), host.end(), ':') == 1) {  // host:port
-    const auto colon = host.find(':');
-    portText(host.substr(colon + 1));
-    host = host.substr(0, colon);
-  }
-  // 0.0.0.0 is the unset address; a connect there would reach this computer.
-  if (host.empty() || host == "0.0.0.0" || host == "::")
-    throw OpFailure{status::kRefused,
-                    "No LAN address is set for the signal generator (TCPIP.address is \"" +
-                        c.TCPIP.address + "\"). Set it in the I/O configuration."};
+  LanAddressParse parsed = parseLanAddress(c.TCPIP.address);
+  if (!parsed.address) throw OpFailure{status::kRefused, std::move(parsed.error)};
+  const LanAddress address = std::move(*parsed.address);
   Target t;
-  t.key = "TCPIP|" + host + "|" + std::to_string(port);
-  t.label =
-      (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
-  const auto p = static_cast<std::uint16_t>(port);
-  t.open = [host, p](const TransportSettings& s) {
-    return link::openTcp(host, p, s.connectTimeout, s.connectAttempts, s.minimumBytesPerSecond);
+  t.key = "TCPIP|" + address.host + "|" + std::to_string(address.port);
+  t.label = lanLabel(address);
+  t.open = [address](const TransportSettings& s) {
+    return link::openTcp(address.host, address.port, s.connectTimeout, s.connectAttempts,
+                         s.minimumBytesPerSecond);
   };
   return t;
 }
@@ -183,24 +197,10 @@ Target target(const Configuration& c) {
                   "Unknown connection type \"" + c.type + "\": expected GPIB, RS232 or TCPIP."};
 }
 
-// The session of `t`, opened when there is none or the one kept is dead.
-Link& acquire(State& st, const Target& t, bool& fresh) {
-  auto it = st.sessions.find(t.key);
-  if (it != st.sessions.end() &&
-      (it->second.signature != t.signature || it->second.link->stale())) {
-    st.sessions.erase(it);
-    it = st.sessions.end();
-  }
-  if (it != st.sessions.end()) {
-    fresh = false;
-    return *it->second.link;
-  }
-  // Only the session of the configuration in use stays open: after a change of address the old
-  // one would hold the instrument's (often single) remote session or the serial port.
-  st.sessions.clear();
-  std::unique_ptr<Link> l;
+// A new link to `t`, or the failure to reach it.
+std::shared_ptr<Link> openLink(const Target& t, const TransportSettings& settings) {
   try {
-    l = t.open(st.settings);
+    return t.open(settings);
   } catch (const LinkError& e) {
     switch (e.kind()) {
       case Failure::Unavailable:
@@ -213,11 +213,37 @@ Link& acquire(State& st, const Target& t, bool& fresh) {
                                                    t.label + ": " + e.what() + "."};
     }
   }
+}
+
+// The session of `t`, opened when there is none or the one kept is dead. The dead-session check
+// and the connect run outside the lock.
+std::shared_ptr<Link> acquire(State& st, const Target& t, const TransportSettings& settings,
+                              bool& fresh) {
+  std::shared_ptr<Link> kept;
+  {
+    std::lock_guard lock(st.mutex);
+    const auto it = st.sessions.find(t.key);
+    if (it != st.sessions.end() && it->second.signature == t.signature) kept = it->second.link;
+  }
+  if (kept && !kept->stale()) {
+    fresh = false;
+    return kept;
+  }
+  // Only the session of the configuration in use stays open: after a change of address the old
+  // one would hold the instrument's (often single) remote session or the serial port.
+  Sessions dropped;
+  {
+    std::lock_guard lock(st.mutex);
+    dropped.swap(st.sessions);
+  }
+  kept.reset();
+  dropped.clear();
+  std::shared_ptr<Link> l = openLink(t, settings);
   ++gConnections;
   fresh = true;
-  Link& ref = *l;
-  st.sessions[t.key] = Session{t.signature, std::move(l)};
-  return ref;
+  std::lock_guard lock(st.mutex);
+  st.sessions[t.key] = Session{t.signature, l};
+  return l;
 }
 
 // --- SCPI over a link ---------------------------------------------------------------------------
@@ -225,6 +251,8 @@ Link& acquire(State& st, const Target& t, bool& fresh) {
 class Scpi {
  public:
   Scpi(Link& l, const TransportSettings& s) : link_(l), s_(s) {}
+
+  const TransportSettings& settings() const { return s_; }
 
   void write(std::span<const char> bytes, bool endOfMessage, Clock::time_point deadline,
              const std::string& what) {
@@ -318,27 +346,16 @@ int codeOf(Failure kind) {
   }
 }
 
-// Runs `op` on the session of `config` with every failure turned into a status. A reused
-// session found dead during the operation is reopened and the operation tried once more when
-// `retry` allows it (commands and queries; never a download, which may be half stored).
-template <class Op>
-Status run(const Configuration& config, bool retry, Op op) {
+// Runs `body` holding the transport, with every failure turned into a status. Another
+// operation in progress (on another thread, or the caller's own from its progress reporter)
+// makes it return kBusy at once.
+template <class Body>
+Status exclusive(Body body) {
   State& st = state();
-  std::lock_guard lock(st.mutex);
+  const BusyGuard busy(st);
+  if (!busy.held()) return {status::kBusy, "The signal generator is busy with another operation."};
   try {
-    const Target t = target(config);
-    for (int attempt = 0;; ++attempt) {
-      bool fresh = false;
-      Link& l = acquire(st, t, fresh);
-      try {
-        Scpi scpi(l, st.settings);
-        return op(scpi, t);
-      } catch (const LinkDown& d) {
-        st.sessions.erase(t.key);
-        if (d.kind == Failure::Lost && !fresh && retry && attempt == 0) continue;
-        return {codeOf(d.kind), d.message};
-      }
-    }
+    return body(st);
   } catch (const OpFailure& f) {
     return {f.code, f.message};
   } catch (const std::exception& e) {
@@ -348,11 +365,154 @@ Status run(const Configuration& config, bool retry, Op op) {
   }
 }
 
+// Runs `op` on the session of `config` with every failure turned into a status. A reused
+// session found dead during the operation is reopened and the operation tried once more when
+// `retry` allows it (commands and queries; never a download, which may be half stored).
+template <class Op>
+Status run(const Configuration& config, bool retry, Op op) {
+  return exclusive([&](State& st) -> Status {
+    const TransportSettings settings = currentSettings(st);
+    const Target t = target(config);
+    for (int attempt = 0;; ++attempt) {
+      bool fresh = false;
+      const std::shared_ptr<Link> l = acquire(st, t, settings, fresh);
+      try {
+        Scpi scpi(*l, settings);
+        return op(scpi, t);
+      } catch (const LinkDown& d) {
+        dropSession(st, t.key);
+        if (d.kind == Failure::Lost && !fresh && retry && attempt == 0) continue;
+        return {codeOf(d.kind), d.message};
+      }
+    }
+  });
+}
+
 std::optional<std::string> badLine(std::string_view text, const char* what) {
   if (text.find_first_of("\r\n") != std::string_view::npos)
     return std::string("The ") + what + " holds a line break and was not sent.";
   if (text.empty()) return std::string("The ") + what + " is empty and was not sent.";
   return std::nullopt;
+}
+
+// Why a download cannot be sent, checked before anything is: no name, a name that would break
+// the command, no samples, a marker count unlike the sample count, a block too long to size.
+std::optional<std::string> badDownload(std::span<const std::complex<double>> iq,
+                                       std::span<const std::uint8_t> markers,
+                                       std::string_view name) {
+  if (name.empty()) return "The waveform has no name; nothing was sent.";
+  if (std::any_of(name.begin(), name.end(), [](char ch) {
+        const auto u = static_cast<unsigned char>(ch);
+        return ch == '"' || u < 0x20 || u == 0x7f;
+      }))
+    return "The waveform name holds a double quote or a control character; nothing was sent.";
+  const std::string quotedName = "The waveform \"" + std::string(name) + "\"";
+  if (iq.empty()) return quotedName + " has no samples.";
+  if (markers.size() != iq.size())
+    return quotedName + " has " + std::to_string(iq.size()) + " samples but " +
+           std::to_string(markers.size()) + " marker samples.";
+  if (4 * static_cast<std::uint64_t>(iq.size()) >= 1000000000ull)
+    return quotedName + " is too long to download.";
+  return std::nullopt;
+}
+
+// A checked download: samples, one marker byte a sample, the name in ARB memory and the "norm"
+// scale of the samples.
+struct DownloadData {
+  std::span<const std::complex<double>> iq;
+  std::span<const std::uint8_t> markers;
+  std::string_view name;
+  double scale;
+};
+
+// Fills `out` with the bytes of a block from `offset` on.
+using BlockFill = std::function<void(std::uint64_t offset, std::span<char> out)>;
+
+// Writes the blocks of one download, reporting progress over both and counting the bytes sent
+// for the message of a failure.
+class DownloadWriter {
+ public:
+  // `samples` I/Q samples: 4 bytes each in the waveform block, 1 in the marker block.
+  DownloadWriter(Scpi& scpi, std::string_view name, std::uint64_t samples)
+      : scpi_(scpi),
+        name_(name),
+        what_("the waveform \"" + std::string(name) + "\""),
+        total_(5 * samples) {
+    // Chunks of a multiple of 4 bytes, so that I/Q chunks hold whole samples.
+    const std::size_t chunk = std::max<std::size_t>(
+        4, scpi.link().preferredChunkBytes(scpi.settings().chunkBytes) / 4 * 4);
+    buffer_.resize(std::min<std::uint64_t>(chunk, 4 * samples));
+  }
+
+  std::uint64_t total() const { return total_; }
+
+  void report() const { reportProgress(state(), DownloadProgress{name_, sent_, total_}); }
+
+  // One definite-length block: `command` with the block header, then `bytes` bytes in chunks
+  // filled by `fill` with a progress report after each, then the line feed ending the message.
+  void writeBlock(const std::string& command, std::uint64_t bytes, const BlockFill& fill) {
+    write(command + definiteLengthHeader(bytes), false);
+    for (std::uint64_t offset = 0; offset < bytes; offset += buffer_.size()) {
+      const std::span<char> out(buffer_.data(),
+                                std::min<std::uint64_t>(buffer_.size(), bytes - offset));
+      fill(offset, out);
+      write(out, false);
+      sent_ += out.size();
+      report();
+    }
+    write(std::string_view("\n"), true);
+  }
+
+  // `d` with the bytes sent before it failed.
+  LinkDown counted(LinkDown d) const {
+    d.message.pop_back();  // the full stop: the byte count follows
+    d.message += " after " + std::to_string(sent_) + " of " + std::to_string(total_) +
+                 " bytes of the download.";
+    return d;
+  }
+
+ private:
+  Scpi& scpi_;
+  std::string_view name_;
+  std::string what_;
+  std::uint64_t total_;
+  std::uint64_t sent_ = 0;
+  std::vector<char> buffer_;
+
+  void write(std::span<const char> bytes, bool endOfMessage) {
+    scpi_.write(bytes, endOfMessage, Clock::now() + scpi_.budget(bytes.size()), what_);
+  }
+};
+
+// Stores `d` in ARB memory: the I/Q block, the marker block, then *OPC? and the error queue.
+Status storeWaveform(Scpi& scpi, const DownloadData& d) {
+  const std::string name(d.name);
+  const std::uint64_t n = d.iq.size();
+  DownloadWriter writer(scpi, d.name, n);
+  writer.report();
+  std::string done;
+  try {
+    writer.writeBlock(":MMEM:DATA \"WFM1:" + name + "\",", 4 * n,
+                      [&](std::uint64_t offset, std::span<char> out) {
+                        encodeIqWords(d.iq.subspan(offset / 4, out.size() / 4), d.scale, out);
+                      });
+    writer.writeBlock(":MMEM:DATA \"MKR1:" + name + "\",", n,
+                      [&](std::uint64_t offset, std::span<char> out) {
+                        for (std::size_t k = 0; k < out.size(); ++k)
+                          out[k] = static_cast<char>(d.markers[offset + k] & 0x3);
+                      });
+    // The instrument answers *OPC? once the waveform is stored. A connection reset after the
+    // last byte shows here, when the blocks still fitted into the socket buffers.
+    done = scpi.ask("*OPC?", scpi.budget(writer.total()));
+  } catch (const LinkDown& down) {
+    throw writer.counted(down);
+  }
+  if (runtime::parseNumber(done) != 1.0)
+    throw OpFailure{status::kInstrumentError,
+                    "Unexpected answer to *OPC? after the download: " + quoted(done) + "."};
+  scpi.checkErrors();
+  return Status{status::kOk,
+                "Waveform \"" + name + "\" stored (" + std::to_string(n) + " samples)."};
 }
 
 }  // namespace
@@ -380,9 +540,13 @@ void setTransportSettings(const TransportSettings& settings) {
 }
 
 ProgressReporter setProgressReporter(ProgressReporter reporter) {
-  std::lock_guard lock(state().mutex);
-  std::swap(state().progress, reporter);
-  return reporter;
+  auto installed = std::make_shared<const ProgressReporter>(std::move(reporter));
+  std::shared_ptr<const ProgressReporter> previous;
+  {
+    std::lock_guard lock(state().mutex);
+    previous = std::exchange(state().progress, std::move(installed));
+  }
+  return previous ? *previous : ProgressReporter{};
 }
 
 TransportStatistics transportStatistics() {
@@ -390,8 +554,9 @@ TransportStatistics transportStatistics() {
 }
 
 void closeConnections() {
+  Sessions dropped;  // closed outside the lock; a link in use stays open until its operation ends
   std::lock_guard lock(state().mutex);
-  state().sessions.clear();
+  dropped.swap(state().sessions);
 }
 
 namespace hwio {
@@ -421,109 +586,26 @@ Status query(const Configuration& config, std::string_view query) {
 Status download(const Configuration& config, std::span<const std::complex<double>> iq,
                 std::span<const std::uint8_t> markers, std::string_view name) {
   const auto refuse = [](std::string m) { return Status{status::kRefused, std::move(m)}; };
-  if (name.empty()) return refuse("The waveform has no name; nothing was sent.");
-  if (std::any_of(name.begin(), name.end(), [](char ch) {
-        const auto u = static_cast<unsigned char>(ch);
-        return ch == '"' || u < 0x20 || u == 0x7f;
-      }))
-    return refuse(
-        "The waveform name holds a double quote or a control character; nothing was "
-        "sent.");
-  if (iq.empty()) return refuse("The waveform \"" + std::string(name) + "\" has no samples.");
-  if (markers.size() != iq.size())
-    return refuse("The waveform \"" + std::string(name) + "\" has " + std::to_string(iq.size()) +
-                  " samples but " + std::to_string(markers.size()) + " marker samples.");
-  if (4 * static_cast<std::uint64_t>(iq.size()) >= 1000000000ull)
-    return refuse("The waveform \"" + std::string(name) + "\" is too long to download.");
+  if (auto bad = badDownload(iq, markers, name)) return refuse(std::move(*bad));
   const auto scale = normScale(iq);
   if (!scale)
     return refuse("The waveform \"" + std::string(name) +
                   "\" holds a sample that is not a finite number; nothing was sent.");
-
-  return run(config, false, [&](Scpi& scpi, const Target&) {
-    State& st = state();
-    const std::string wfmName(name);
-    const std::uint64_t n = iq.size();
-    const std::uint64_t total = 5 * n;
-    std::uint64_t sent = 0;
-    auto report = [&] {
-      if (st.progress) st.progress(DownloadProgress{name, sent, total});
-    };
-    const std::string what = "the waveform \"" + wfmName + "\"";
-    auto lost = [&](LinkDown d) {
-      d.message.pop_back();  // the full stop: the byte count follows
-      d.message += " after " + std::to_string(sent) + " of " + std::to_string(total) +
-                   " bytes of the download.";
-      return d;
-    };
-    const std::size_t chunk =
-        std::max<std::size_t>(4, scpi.link().preferredChunkBytes(st.settings.chunkBytes) / 4 * 4);
-    std::vector<char> buffer(std::min<std::uint64_t>(chunk, 4 * n));
-    report();
-    try {
-      const std::string wfm = ":MMEM:DATA \"WFM1:" + wfmName + "\"," + definiteLengthHeader(4 * n);
-      scpi.write(wfm, false, Clock::now() + scpi.budget(wfm.size()), what);
-      const std::size_t perChunk = buffer.size() / 4;
-      for (std::size_t i = 0; i < iq.size(); i += perChunk) {
-        const auto part = iq.subspan(i, std::min(perChunk, iq.size() - i));
-        const std::span<char> out(buffer.data(), 4 * part.size());
-        encodeIqWords(part, *scale, out);
-        scpi.write(out, false, Clock::now() + scpi.budget(out.size()), what);
-        sent += out.size();
-        report();
-      }
-      scpi.write(std::string_view("\n"), true, Clock::now() + scpi.budget(1), what);
-
-      const std::string mkr = ":MMEM:DATA \"MKR1:" + wfmName + "\"," + definiteLengthHeader(n);
-      scpi.write(mkr, false, Clock::now() + scpi.budget(mkr.size()), what);
-      for (std::size_t i = 0; i < markers.size(); i += buffer.size()) {
-        const std::size_t count = std::min(buffer.size(), markers.size() - i);
-        for (std::size_t k = 0; k < count; ++k)
-          buffer[k] = static_cast<char>(markers[i + k] & 0x3);
-        const std::span<const char> out(buffer.data(), count);
-        scpi.write(out, false, Clock::now() + scpi.budget(count), what);
-        sent += count;
-        report();
-      }
-      scpi.write(std::string_view("\n"), true, Clock::now() + scpi.budget(1), what);
-    } catch (const LinkDown& d) {
-      throw lost(d);
-    }
-    // The instrument answers *OPC? once the waveform is stored. A connection reset after the
-    // last byte shows here, when the blocks still fitted into the socket buffers.
-    std::string done;
-    try {
-      done = scpi.ask("*OPC?", scpi.budget(total));
-    } catch (const LinkDown& d) {
-      throw lost(d);
-    }
-    if (runtime::parseNumber(done) != 1.0)
-      throw OpFailure{status::kInstrumentError,
-                      "Unexpected answer to *OPC? after the download: " + quoted(done) + "."};
-    scpi.checkErrors();
-    return Status{status::kOk,
-                  "Waveform \"" + wfmName + "\" stored (" + std::to_string(n) + " samples)."};
-  });
+  const DownloadData data{iq, markers, name, *scale};
+  return run(config, false, [&](Scpi& scpi, const Target&) { return storeWaveform(scpi, data); });
 }
 
 Status returnLocal(const Configuration& config) {
-  State& st = state();
-  std::lock_guard lock(st.mutex);
-  try {
+  return exclusive([&](State& st) {
     const Target t = target(config);
     if (!t.gpib) {
-      st.sessions.erase(t.key);
-      return {};
+      dropSession(st, t.key);
+      return Status{};
     }
     bool fresh = false;
-    Link& l = acquire(st, t, fresh);
-    l.goToLocal();
-    return {};
-  } catch (const OpFailure& f) {
-    return {f.code, f.message};
-  } catch (const std::exception& e) {
-    return {status::kNoConnection, std::string("Instrument transport failure: ") + e.what()};
-  }
+    acquire(st, t, currentSettings(st), fresh)->goToLocal();
+    return Status{};
+  });
 }
 
 }  // namespace hwio

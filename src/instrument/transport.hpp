@@ -3,7 +3,8 @@
 // case. The connection of the configuration in use is kept open and reused (a change of
 // configuration closes it and opens the new one); a broken one is reopened on the next operation.
 // Every wait is bounded, and every failure comes back as a non-zero status with a message fit for
-// an error box; nothing here raises.
+// an error box; nothing here raises. One operation runs at a time: another one started meanwhile
+// (from another thread, or from the progress reporter) returns kBusy at once.
 //
 // Environment:
 //   KELVANE_RS232_PORT<n>  the device of serial port n (default /dev/ttyS<n-1>), e.g.
@@ -32,6 +33,7 @@ inline constexpr int kInstrumentError = 4;  // the instrument reported errors (:
 inline constexpr int kRefused = 5;          // bad arguments; nothing was sent
 inline constexpr int kUnavailable = 6;      // the bus library is not installed
 inline constexpr int kCancelled = 7;        // the operator cancelled
+inline constexpr int kBusy = 8;  // another operation holds the transport; nothing was sent
 }  // namespace status
 
 // Time-outs and sizes of the transport. Tests shorten the time-outs; nothing else needs to.
@@ -50,8 +52,10 @@ void setTransportSettings(const TransportSettings& settings);
 
 // Download progress: called on the calling thread before the first byte of a waveform, after
 // every chunk and after the last byte, with the bytes of both blocks (waveform and markers)
-// sent so far. The window and the command-line tool set it; it must not call instrument
-// operations itself.
+// sent so far. The window and the command-line tool set it. An instrument operation started from
+// it (a click while the window repaints) is refused with kBusy; it may replace the reporter,
+// change the settings (for later operations) or close the connections (the download in
+// progress keeps its own until it ends).
 struct DownloadProgress {
   std::string_view waveformName;
   std::uint64_t bytesSent = 0;

@@ -13,9 +13,10 @@
 #include "instrument/playback.hpp"
 #include "instrument/transport.hpp"
 #include "instrument/waveform_files.hpp"
-#include "registry/adapter.hpp"
 #include "library/binders.hpp"
 #include "library/convert_instrument.hpp"
+#include "registry/adapter.hpp"
+#include "toolkit/dialogs.hpp"
 
 namespace kelvane::library {
 
@@ -116,13 +117,14 @@ void bindInstrument(Library& lib) {
   bindTyped(t, "VerifyComm",
             [](const Value& config) { return transport(Opcode::Ping, config, {}); });
 
-  bindTyped(t, "VelDownLoadWrap",
-            [](const Value& iq, const Value& marker, const std::string& filename,
-               const in::Configuration& config) {
-              const auto samples = iq.toComplex();
-              const auto markers = in::packMarkers(marker, samples.size());
-              return pair(in::VelDownLoadWrap(samples, markers, filename, config));
-            });
+  bindTyped(
+      t, "VelDownLoadWrap",
+      [](const Value& iq, const Value& marker, const std::string& filename,
+         const in::Configuration& config) {
+        const auto samples = iq.toComplex();
+        const auto markers = in::packMarkers(marker, samples.size());
+        return pair(in::VelDownLoadWrap(samples, markers, filename, config, toolkit::dialogs()));
+      });
   bindTyped(t, "VelCreateWaveformSequence_c",
             [](const std::vector<in::SequenceElement>& elements, const std::string& sequenceFile,
                const in::Configuration& config) {

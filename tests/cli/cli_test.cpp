@@ -138,6 +138,21 @@ TEST_F(Cli, ADeadInstrumentFailsWithAMessageAndInTime) {
   EXPECT_EQ(cli("download --instrument usb:3").code, 2);
 }
 
+TEST_F(Cli, ABadLanAddressIsRefusedAtTheCommandLine) {
+  // Refused before anything is calculated or sent: a usage error naming the address.
+  Result r = cli("download --instrument lan:127.0.0.1:99999 " + kSmall);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("127.0.0.1:99999"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("invalid port"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Download Error"), std::string::npos) << r.err;
+  r = cli("refresh --instrument lan:0.0.0.0");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("\"0.0.0.0\""), std::string::npos) << r.err;
+  r = cli("download --instrument 'lan:[fe80::1' " + kSmall);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("[fe80::1"), std::string::npos) << r.err;
+}
+
 TEST_F(Cli, QuestionsWithoutATerminalAreRefusedUnlessYes) {
   // 12 001 samples and more over RS-232 at 9600 baud ask before the download; the device is
   // never opened when the question is refused.

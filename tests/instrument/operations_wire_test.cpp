@@ -7,9 +7,10 @@
 #include "instrument/download.hpp"
 #include "instrument/io.hpp"
 #include "instrument/playback.hpp"
-#include "simulator/simulator.hpp"
 #include "instrument/transport.hpp"
+#include "simulator/simulator.hpp"
 #include "test_support.hpp"
+#include "toolkit/dialogs.hpp"
 
 namespace kelvane::instrument {
 namespace {
@@ -48,6 +49,7 @@ class Wire : public ::testing::Test {
   }
 
   ShortTimeouts timeouts_;
+  toolkit::ScriptedDialogs dialogs_;
   std::unique_ptr<simulator::Simulator> sim_;
   Configuration config_;
   std::size_t seen_ = 0;
@@ -57,7 +59,7 @@ TEST_F(Wire, DownloadStopsTheArbAndDecodesBackToTheWords) {
   // Peak 0.5 gives the scale 65534: words round(x * 65534), halves away from zero.
   const std::vector<C> iq = {{0.5, -0.25}, {0.125, 0}, {-0.5, 0.0625}, {0, 0}};
   const std::vector<std::uint8_t> markers = {3, 1, 2, 0};
-  const Status s = VelDownLoadWrap(iq, markers, "Traffic", config_);
+  const Status s = VelDownLoadWrap(iq, markers, "Traffic", config_, dialogs_);
   ASSERT_EQ(s.code, 0) << s.message;
   EXPECT_EQ(sent(), (Commands{":SOUR:RAD:ARB:STATe?", ":SOUR:RAD:ARB:STATe OFF",
                               ":MMEM:DATA \"WFM1:Traffic\",#216", ":MMEM:DATA \"MKR1:Traffic\",#14",
@@ -74,7 +76,7 @@ TEST_F(Wire, TheArbIsSwitchedBackOnOnlyWhenItWasOn) {
   const std::vector<std::uint8_t> markers(100, 0);
   ASSERT_EQ(hwSend(config_, ":SOUR:RAD:ARB:STATe ON").code, 0);
   sent();
-  ASSERT_EQ(VelDownLoadWrap(iq, markers, "WasOn", config_).code, 0);
+  ASSERT_EQ(VelDownLoadWrap(iq, markers, "WasOn", config_, dialogs_).code, 0);
   Commands c = sent();
   ASSERT_FALSE(c.empty());
   EXPECT_EQ(c.back(), ":SOUR:RAD:ARB:STATe ON");
@@ -84,7 +86,7 @@ TEST_F(Wire, TheArbIsSwitchedBackOnOnlyWhenItWasOn) {
   simulator::Faults f;
   f.failPattern = "MMEM:DATA";
   sim_->setFaults(f);
-  const Status failed = VelDownLoadWrap(iq, markers, "Fails", config_);
+  const Status failed = VelDownLoadWrap(iq, markers, "Fails", config_, dialogs_);
   EXPECT_EQ(failed.code, status::kInstrumentError);
   EXPECT_EQ(failed.message, "-222,\"Data out of range\"\n-222,\"Data out of range\"");
   EXPECT_EQ(sent().back(), ":SOUR:RAD:ARB:STATe ON");
@@ -93,7 +95,7 @@ TEST_F(Wire, TheArbIsSwitchedBackOnOnlyWhenItWasOn) {
 
   ASSERT_EQ(hwSend(config_, ":SOUR:RAD:ARB:STATe OFF").code, 0);
   sent();
-  ASSERT_EQ(VelDownLoadWrap(iq, markers, "WasOff", config_).code, 0);
+  ASSERT_EQ(VelDownLoadWrap(iq, markers, "WasOff", config_, dialogs_).code, 0);
   c = sent();
   EXPECT_EQ(c.back(), "*OPC?");
   EXPECT_EQ(state()["states"]["arb"], false);
@@ -103,10 +105,11 @@ TEST(WireArbReply, AnArbReplyThatIsNoNumberLeavesTheArbOff) {
   ShortTimeouts t;
   const std::vector<C> iq(10, C(1, 0));
   const std::vector<std::uint8_t> markers(10, 0);
+  toolkit::ScriptedDialogs dialogs;
   for (const char* reply : {"", "ON", "1.5", "yes"}) {
     testing::FakeInstrument fake;
     fake.change([&](auto& b) { b.arbState = reply; });
-    ASSERT_EQ(VelDownLoadWrap(iq, markers, "W", lan(fake.port())).code, 0);
+    ASSERT_EQ(VelDownLoadWrap(iq, markers, "W", lan(fake.port()), dialogs).code, 0);
     EXPECT_EQ(fake.commands().back(), "*OPC?") << reply;
     closeConnections();
   }
@@ -387,7 +390,7 @@ TEST_F(SerialWire, ADownloadOverTheSimulatorsSerialPort) {
     iq[i] = {std::cos(0.01 * static_cast<double>(i)), std::sin(0.01 * static_cast<double>(i))};
     markers[i] = static_cast<std::uint8_t>(i % 4);
   }
-  const Status s = VelDownLoadWrap(iq, markers, "Serial", serial);
+  const Status s = VelDownLoadWrap(iq, markers, "Serial", serial, dialogs_);
   ASSERT_EQ(s.code, 0) << s.message;
   const auto words = sim_->waveformWords("Serial");
   ASSERT_TRUE(words.has_value());
@@ -404,4 +407,3 @@ TEST_F(SerialWire, ADownloadOverTheSimulatorsSerialPort) {
 
 }  // namespace
 }  // namespace kelvane::instrument
-

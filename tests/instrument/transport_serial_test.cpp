@@ -135,17 +135,16 @@ TEST_F(SerialTransport, XoffHoldsTheDownloadAndXonResumesItWithEveryByteIntact) 
 
 TEST_F(SerialTransport, TheTimeWarningStartsAbove12000SamplesAt9600Baud) {
   ScriptedDialogs d;
-  toolkit::ScopedDialogs scope(d);
   const std::vector<std::uint8_t> m12000(12000, 1), m12001(12001, 1);
   const std::vector<std::complex<double>> w12000(12000, {0.5, 0.5}), w12001(12001, {0.5, 0.5});
   EXPECT_DOUBLE_EQ(serialDownloadMinutes(12000, 9600), 0.75);
 
-  const Status atLimit = VelDownLoadWrap(w12000, m12000, "AtLimit", config_);
+  const Status atLimit = VelDownLoadWrap(w12000, m12000, "AtLimit", config_, d);
   EXPECT_EQ(atLimit.code, 0) << atLimit.message;
   EXPECT_EQ(d.count(ScriptedDialogs::BoxKind::Question), 0u);
 
   d.answer("OK");
-  const Status above = VelDownLoadWrap(w12001, m12001, "Above", config_);
+  const Status above = VelDownLoadWrap(w12001, m12001, "Above", config_, d);
   EXPECT_EQ(above.code, 0) << above.message;
   ASSERT_EQ(d.shown().size(), 1u);
   const auto& q = d.shown()[0];
@@ -158,11 +157,11 @@ TEST_F(SerialTransport, TheTimeWarningStartsAbove12000SamplesAt9600Baud) {
 
   const auto before = fake_->messages().size();
   d.answer("Cancel");
-  const Status cancelled = VelDownLoadWrap(w12001, m12001, "Cancelled", config_);
+  const Status cancelled = VelDownLoadWrap(w12001, m12001, "Cancelled", config_, d);
   EXPECT_EQ(cancelled.code, status::kCancelled);
   EXPECT_EQ(cancelled.message, "download cancelled");
   // Closing the box (no answer left) cancels too; neither sends anything.
-  const Status closed = VelDownLoadWrap(w12001, m12001, "Closed", config_);
+  const Status closed = VelDownLoadWrap(w12001, m12001, "Closed", config_, d);
   EXPECT_EQ(closed.message, "download cancelled");
   EXPECT_NE(closed.code, 0);
   EXPECT_EQ(fake_->messages().size(), before);
@@ -173,10 +172,10 @@ TEST_F(SerialTransport, TheTimeWarningStartsAbove12000SamplesAt9600Baud) {
   Configuration other = config_;
   other.type = "TCPIP";
   other.TCPIP.address = "0.0.0.0";
-  EXPECT_EQ(VelDownLoadWrap(w12001, m12001, "Lan", other).code, status::kRefused);
+  EXPECT_EQ(VelDownLoadWrap(w12001, m12001, "Lan", other, d).code, status::kRefused);
   other.type = "GPIB";
   ::setenv("KELVANE_GPIB_LIBRARY", "/nonexistent/libgpib.so.0", 1);
-  EXPECT_EQ(VelDownLoadWrap(w12001, m12001, "Gpib", other).code, status::kUnavailable);
+  EXPECT_EQ(VelDownLoadWrap(w12001, m12001, "Gpib", other, d).code, status::kUnavailable);
   ::unsetenv("KELVANE_GPIB_LIBRARY");
   EXPECT_EQ(d.count(ScriptedDialogs::BoxKind::Question), 0u);
 }
