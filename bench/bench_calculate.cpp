@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,7 +96,7 @@ struct Waveforms {
 
 Waveforms calculate(const Parameters& p) {
   const coding::ModParams modParams = coding::modParamsFor(p.trafficChannelDRCValue);
-  const auto macPackets = static_cast<std::size_t>(std::trunc(modParams.bits / 1024));
+  const auto macPackets = static_cast<std::size_t>(modParams.bits / 1024);
   const auto packets = static_cast<std::size_t>(p.trafficChannelPackets);
   const std::size_t payloadBits = 1002 * macPackets;
   const coding::Bits bits = coding::GenerateBitStream(p.trafficChannelPayload,
@@ -110,8 +109,8 @@ Waveforms calculate(const Parameters& p) {
   for (std::size_t i = 0; i < packets; ++i) {
     for (std::size_t k = 0; k < payloadBits; ++k)
       payload[k] = bits[k * packets + i];
-    trfChnParams[i] = {modParams.drcValue, coding::Qarn_FwdTrfPhysicalLayerPacket(payload),
-                       p.trafficChannelMACIndex};
+    trfChnParams[i] = {static_cast<double>(modParams.drcValue),
+                       coding::Qarn_FwdTrfPhysicalLayerPacket(payload), p.trafficChannelMACIndex};
   }
   const std::vector<synthesis::PacketRecord> ctlChnParams{
       {p.controlChannelDRCValue, coding::Qarn_FwdSyncMessagePacket(p.pilotOffsetIndex),

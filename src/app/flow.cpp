@@ -61,7 +61,8 @@ PacketLists buildPacketLists(const Parameters& p) {
     // Row i of the packets x payloadBits matrix filled column by column from the stream.
     for (std::size_t j = 0; j < payloadBits; ++j)
       payload[j] = stream[j * packets + i];
-    lists.traffic.push_back({format.drcValue, coding::Qarn_FwdTrfPhysicalLayerPacket(payload),
+    lists.traffic.push_back({static_cast<double>(format.drcValue),
+                             coding::Qarn_FwdTrfPhysicalLayerPacket(payload),
                              p.trafficChannelMACIndex});
   }
   const double controlMac = p.controlChannelDRCValue == 1 ? 3 : 2;
