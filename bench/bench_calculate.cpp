@@ -83,8 +83,8 @@ struct Parameters {
   double trafficChannelPayload = 5;  // PN9
   double trafficChannelMACIndex = 7;
   double pilotOffsetIndex = 0;
-  double phaseEqualizationActive = 1;
-  double mirrorSpectrumActive = 0;
+  bool phaseEqActive = true;
+  bool mirrorSpectrum = false;
 };
 
 const Parameters kStartup{4, 8, 1, 5, synthesis::FilterKind::Std};
@@ -117,7 +117,7 @@ Waveforms calculate(const Parameters& p) {
        p.controlChannelDRCValue == 1 ? 3.0 : 2.0}};
 
   const synthesis::SynthesisSettings settings{p.pilotOffsetIndex, p.oversampleRatio, p.filterType,
-                                              p.phaseEqualizationActive, p.mirrorSpectrumActive};
+                                              p.phaseEqActive, p.mirrorSpectrum};
   Waveforms w;
   w.traffic = synthesis::Qarn_FwdModulatedWaveform(trfChnParams, {}, settings);
   w.control = synthesis::Qarn_FwdModulatedWaveform(ctlChnParams, {}, settings);

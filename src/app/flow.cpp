@@ -31,13 +31,15 @@ class Busy {
   const FlowContext& flow_;
 };
 
+// The record's numbers as the synthesis settings (validateParameters has checked them: the
+// ratio is a whole number, the switches 0 or 1).
 synthesis::SynthesisSettings synthesisSettings(const Parameters& p) {
   synthesis::SynthesisSettings s;
   s.pilotOffsetIndex = p.pilotOffsetIndex;
-  s.oversamplingRate = static_cast<int>(p.oversampleRatio);
+  s.oversampleRatio = static_cast<int>(p.oversampleRatio);
   s.filter = synthesis::filterKindFor(p.filterType);
-  s.phaseEqActive = p.phaseEqualizationActive;
-  s.mirrorSpectrum = p.mirrorSpectrumActive;
+  s.phaseEqActive = synthesis::phaseEqActiveFor(p.phaseEqualizationActive);
+  s.mirrorSpectrum = synthesis::mirrorSpectrumFor(p.mirrorSpectrumActive);
   return s;
 }
 

@@ -178,13 +178,13 @@ Outputs modulatedWaveformEntry(Args args, int nargout) {
   syn::SynthesisSettings settings;
   settings.pilotOffsetIndex = waveformInput(args, 5).toDouble();
   try {
-    settings.oversamplingRate = Convert<int>::from(waveformInput(args, 6));
+    settings.oversampleRatio = Convert<int>::from(waveformInput(args, 6));
   } catch (const runtime::Error& e) {
     throw runtime::Error(std::string("Qarn_FwdModulatedWaveform: oversamplingRate: ") + e.what());
   }
   settings.filter = filterKindOf(waveformInput(args, 7));
-  settings.phaseEqActive = waveformInput(args, 8).toDouble();
-  settings.mirrorSpectrum = waveformInput(args, 9).toDouble();
+  settings.phaseEqActive = syn::phaseEqActiveFor(waveformInput(args, 8).toDouble());
+  settings.mirrorSpectrum = syn::mirrorSpectrumFor(waveformInput(args, 9).toDouble());
 
   syn::Waveform w = syn::Qarn_FwdModulatedWaveform(packets, mac, settings);
   Outputs out;
