@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <complex>
+#include <limits>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -11,8 +12,8 @@
 
 #include "library/arguments.hpp"
 #include "library/binders.hpp"
-#include "synthesis/channels.hpp"
 #include "synthesis/baseband_filter.hpp"
+#include "synthesis/channels.hpp"
 #include "synthesis/phase_eq.hpp"
 #include "synthesis/pn.hpp"
 #include "synthesis/upsample.hpp"
@@ -52,9 +53,9 @@ Value quadSpreadingEntry(const Value& frames, double offsetIndex) {
   return Value::complexMatrix(frames.rows(), frames.cols(), std::move(chips));
 }
 
-Value phaseEqEntry(const Value& input, double oversamplingRate) {
+Value phaseEqEntry(const Value& input, double oversampleRatio) {
   requireVector(input, "Qarn_FwdPhaseEq");
-  return Value::complexRow(syn::Qarn_FwdPhaseEq(input.toComplex(), oversamplingRate));
+  return Value::complexRow(syn::Qarn_FwdPhaseEq(input.toComplex(), oversampleRatio));
 }
 
 template <class T>
@@ -82,23 +83,34 @@ Outputs circularShiftEntry(Args args, int /*nargout*/) {
                         byRow)};
 }
 
-Value upsampleEntry(const Value& x, std::size_t N) {
+// The ratio of upsample and upsampleMarker by name: a whole number 0 or more (as the argument
+// conversion has checked) that an int holds.
+int oversampleRatioArgument(std::size_t factor, const char* operation) {
+  if (factor > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+    throw runtime::Error(std::string(operation) + ": the factor " + std::to_string(factor) +
+                         " is too large");
+  return static_cast<int>(factor);
+}
+
+Value upsampleEntry(const Value& x, std::size_t factor) {
   requireVector(x, "upsample");
+  const int oversampleRatio = oversampleRatioArgument(factor, "upsample");
   // A column (one column, a scalar included) comes back as a column, anything else as a row.
   const bool column = x.cols() == 1;
   if (x.isComplex()) {
-    std::vector<cd> y = syn::upsample(x.complexData(), N);
+    std::vector<cd> y = syn::upsample(x.complexData(), oversampleRatio);
     return column ? Value::complexColumn(std::move(y)) : Value::complexRow(std::move(y));
   }
-  std::vector<double> y = syn::upsample(x.realData(), N);
+  std::vector<double> y = syn::upsample(x.realData(), oversampleRatio);
   return column ? Value::column(std::move(y)) : Value::row(std::move(y));
 }
 
-Value upsampleMarkerEntry(const Value& in, std::size_t ratio) {
+Value upsampleMarkerEntry(const Value& in, std::size_t factor) {
   if (!in.isEmpty() && (!in.isReal() || in.rows() != 1))
     throw runtime::Error("upsampleMarker: the marker input must be a real row, got " +
                          shapeText(in));
-  return Value::row(syn::upsampleMarker(in.realData(), ratio));
+  return Value::row(
+      syn::upsampleMarker(in.realData(), oversampleRatioArgument(factor, "upsampleMarker")));
 }
 
 // --- Qarn_FwdModulatedWaveform ---------------------------------------------------------------
@@ -202,7 +214,7 @@ Outputs modulatedWaveformEntry(Args args, int nargout) {
 
 // RPC bits and gains of one shape with at least 59 entries, one RA bit and one RA gain.
 std::vector<cd> macSlotEntry(const Value& rpcBits, const Value& rpcGains, const Value& raBit,
-                        const Value& raGain) {
+                             const Value& raGain) {
   for (const Value* v : {&rpcBits, &rpcGains, &raBit, &raGain})
     requireNumeric(*v, "Qarn_FwdMACslot inputs");
   if (rpcBits.rows() != rpcGains.rows() || rpcBits.cols() != rpcGains.cols())
@@ -215,7 +227,7 @@ std::vector<cd> macSlotEntry(const Value& rpcBits, const Value& rpcGains, const 
     throw runtime::Error("RAbit (" + shapeOf(raBit) + ") and RAgain (" + shapeOf(raGain) +
                          ") must be single values");
   return syn::Qarn_FwdMACslot(rpcBits.realData(), rpcGains.realData(), raBit.toDouble(),
-                                    raGain.toDouble());
+                              raGain.toDouble());
 }
 
 }  // namespace
@@ -224,9 +236,8 @@ void bindSynthesis(Library& lib) {
   Table& ops = lib.operations();
   // Pilot, MAC and preamble channels.
   bindTyped(ops, "Qarn_FwdPilot", [] { return syn::Qarn_FwdPilot(); });
-  bindTyped(ops, "Qarn_FwdTrfPreamble", [](double macIndex, double rep) {
-    return syn::Qarn_FwdTrfPreamble(macIndex, rep);
-  });
+  bindTyped(ops, "Qarn_FwdTrfPreamble",
+            [](double macIndex, double rep) { return syn::Qarn_FwdTrfPreamble(macIndex, rep); });
   bindTyped(ops, "Qarn_FwdMACslot", macSlotEntry);
 
   bindTyped(ops, "CircularShiftRight", circularShiftRightEntry);
@@ -252,7 +263,6 @@ void bindSynthesis(Library& lib) {
   bindTyped(ops, "upsample", upsampleEntry);
   bindTyped(ops, "upsampleMarker", upsampleMarkerEntry);
   ops.bind("Qarn_FwdModulatedWaveform", modulatedWaveformEntry);
-
 }
 
 }  // namespace kelvane::library
