@@ -80,7 +80,7 @@ struct Parameters {
   double controlChannelDRCValue;
   int oversampleRatio;
   synthesis::FilterKind filterType;
-  double trafficChannelPayload = 5;  // PN9
+  coding::PayloadType trafficChannelPayload = coding::PayloadType::Pn9;
   double trafficChannelMACIndex = 7;
   double pilotOffsetIndex = 0;
   bool phaseEqActive = true;
@@ -99,8 +99,8 @@ Waveforms calculate(const Parameters& p) {
   const auto macPackets = static_cast<std::size_t>(modParams.bits / 1024);
   const auto packets = static_cast<std::size_t>(p.trafficChannelPackets);
   const std::size_t payloadBits = 1002 * macPackets;
-  const coding::Bits bits = coding::GenerateBitStream(p.trafficChannelPayload,
-                                                      static_cast<double>(packets * payloadBits));
+  const coding::Bits bits =
+      coding::GenerateBitStream(p.trafficChannelPayload, packets * payloadBits);
 
   // Packet i takes stream bits i, i + P, i + 2P, ...: the stream filled column by column into a
   // P-row matrix.

@@ -53,8 +53,8 @@ PacketLists buildPacketLists(const Parameters& p) {
   const auto macPackets = static_cast<std::size_t>(format.bits / kPhysicalBitsPerMacPacket);
   const auto packets = static_cast<std::size_t>(p.trafficChannelPackets);
   const std::size_t payloadBits = kPayloadBits * macPackets;
-  const coding::Bits stream = coding::GenerateBitStream(p.trafficChannelPayload,
-                                                        static_cast<double>(packets * payloadBits));
+  const coding::Bits stream = coding::GenerateBitStream(
+      coding::payloadTypeFor(p.trafficChannelPayload), packets * payloadBits);
 
   PacketLists lists;
   lists.traffic.reserve(packets);

@@ -174,8 +174,12 @@ Outputs generateBitStreamEntry(Args args, int /*nargout*/) {
   if (args.size() < 2) return {Value()};
   std::vector<double> pattern;
   if (args.size() >= 3) pattern = args[2].toDoubles();
+  // Read, then checked: the length before the type.
+  const double len = args[1].toDouble();
+  const double type = args[0].toDouble();
+  const std::size_t length = coding::bitStreamLength(len);
   return {Convert<BitRow>::to(
-      coding::GenerateBitStream(args[0].toDouble(), args[1].toDouble(), pattern))};
+      coding::GenerateBitStream(coding::payloadTypeFor(type), length, pattern))};
 }
 
 // PNgenerator(n, dataLength, userInvert, seed, zeroSuppresion), every input optional.
