@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "library/binders.hpp"
+#include "library/convert_synthesis.hpp"
 #include "registry/adapter.hpp"
 #include "synthesis/baseband_filter.hpp"
 #include "synthesis/filter_design.hpp"
@@ -27,12 +28,8 @@ namespace syn = kelvane::synthesis;
   throw runtime::Error("Too many input arguments.");
 }
 
-// The selector: a text names a filter, a number selects by position; an empty value is a number
-// that matches none of the positions (the Std filter).
-syn::FilterKind filterKindOf(const Value& v) {
-  if (v.isText()) return syn::filterKindFor(v.str());
-  if (v.isEmpty() && !v.isList() && !v.isRecord()) return syn::FilterKind::Std;
-  if (v.isNumeric() && v.isScalar()) return syn::filterKindFor(v.toDouble());
+syn::FilterKind filterTypeArgument(const Value& v) {
+  if (auto kind = filterKindOf(v)) return *kind;
   throw runtime::Error("filterType must be a number or a text, got " + v.kindName());
 }
 
@@ -44,7 +41,7 @@ Value qarnBasebandFilter(const Value& frame, double oversampleRatio, const Value
   const std::vector<std::complex<double>> samples =
       frame.isEmpty() ? std::vector<std::complex<double>>{} : frame.toComplex();
   std::vector<std::complex<double>> out =
-      syn::Qarn_BasebandFilter(samples, oversampleRatio, filterKindOf(filterType));
+      syn::Qarn_BasebandFilter(samples, oversampleRatio, filterTypeArgument(filterType));
   if (!real) return Value::complexRow(std::move(out));
   // A real frame through a real filter stays real.
   std::vector<double> re(out.size());

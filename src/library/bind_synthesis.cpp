@@ -12,6 +12,7 @@
 
 #include "library/arguments.hpp"
 #include "library/binders.hpp"
+#include "library/convert_synthesis.hpp"
 #include "synthesis/baseband_filter.hpp"
 #include "synthesis/channels.hpp"
 #include "synthesis/phase_eq.hpp"
@@ -166,10 +167,8 @@ std::vector<double> realColumn(const Value& v, const char* name) {
   return v.toDoubles();
 }
 
-syn::FilterKind filterKindOf(const Value& v) {
-  if (v.isText()) return syn::filterKindFor(v.str());
-  if (v.isEmpty() && !v.isList() && !v.isRecord()) return syn::FilterKind::Std;
-  if (v.isNumeric() && v.isScalar()) return syn::filterKindFor(v.toDouble());
+syn::FilterKind filterTypeArgument(const Value& v) {
+  if (auto kind = filterKindOf(v)) return *kind;
   throw runtime::Error("Qarn_FwdModulatedWaveform: filterType must be a number or a text, got " +
                        shapeText(v));
 }
@@ -194,7 +193,7 @@ Outputs modulatedWaveformEntry(Args args, int nargout) {
   } catch (const runtime::Error& e) {
     throw runtime::Error(std::string("Qarn_FwdModulatedWaveform: oversamplingRate: ") + e.what());
   }
-  settings.filter = filterKindOf(waveformInput(args, 7));
+  settings.filter = filterTypeArgument(waveformInput(args, 7));
   settings.phaseEqActive = syn::phaseEqActiveFor(waveformInput(args, 8).toDouble());
   settings.mirrorSpectrum = syn::mirrorSpectrumFor(waveformInput(args, 9).toDouble());
 
