@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,11 +80,11 @@ struct Parameters {
   double controlChannelDRCValue;
   int oversampleRatio;
   synthesis::FilterKind filterType;
-  double trafficChannelPayload = 5;  // PN9
+  coding::PayloadType trafficChannelPayload = coding::PayloadType::Pn9;
   double trafficChannelMACIndex = 7;
   double pilotOffsetIndex = 0;
-  double phaseEqualizationActive = 1;
-  double mirrorSpectrumActive = 0;
+  bool phaseEqActive = true;
+  bool mirrorSpectrum = false;
 };
 
 const Parameters kStartup{4, 8, 1, 5, synthesis::FilterKind::Std};
@@ -97,11 +96,11 @@ struct Waveforms {
 
 Waveforms calculate(const Parameters& p) {
   const coding::ModParams modParams = coding::modParamsFor(p.trafficChannelDRCValue);
-  const auto macPackets = static_cast<std::size_t>(std::trunc(modParams.bits / 1024));
+  const auto macPackets = static_cast<std::size_t>(modParams.bits / 1024);
   const auto packets = static_cast<std::size_t>(p.trafficChannelPackets);
   const std::size_t payloadBits = 1002 * macPackets;
-  const coding::Bits bits = coding::GenerateBitStream(p.trafficChannelPayload,
-                                                      static_cast<double>(packets * payloadBits));
+  const coding::Bits bits =
+      coding::GenerateBitStream(p.trafficChannelPayload, packets * payloadBits);
 
   // Packet i takes stream bits i, i + P, i + 2P, ...: the stream filled column by column into a
   // P-row matrix.
@@ -110,15 +109,15 @@ Waveforms calculate(const Parameters& p) {
   for (std::size_t i = 0; i < packets; ++i) {
     for (std::size_t k = 0; k < payloadBits; ++k)
       payload[k] = bits[k * packets + i];
-    trfChnParams[i] = {modParams.drcValue, coding::Qarn_FwdTrfPhysicalLayerPacket(payload),
-                       p.trafficChannelMACIndex};
+    trfChnParams[i] = {static_cast<double>(modParams.drcValue),
+                       coding::Qarn_FwdTrfPhysicalLayerPacket(payload), p.trafficChannelMACIndex};
   }
   const std::vector<synthesis::PacketRecord> ctlChnParams{
       {p.controlChannelDRCValue, coding::Qarn_FwdSyncMessagePacket(p.pilotOffsetIndex),
        p.controlChannelDRCValue == 1 ? 3.0 : 2.0}};
 
   const synthesis::SynthesisSettings settings{p.pilotOffsetIndex, p.oversampleRatio, p.filterType,
-                                              p.phaseEqualizationActive, p.mirrorSpectrumActive};
+                                              p.phaseEqActive, p.mirrorSpectrum};
   Waveforms w;
   w.traffic = synthesis::Qarn_FwdModulatedWaveform(trfChnParams, {}, settings);
   w.control = synthesis::Qarn_FwdModulatedWaveform(ctlChnParams, {}, settings);

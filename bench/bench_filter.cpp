@@ -16,48 +16,48 @@ namespace {
 using namespace kelvane::synthesis;
 using Complex = std::complex<double>;
 
-std::vector<double> bandEdges(double osr) {
-  std::vector<double> f{0, 590000, 740000, osr * 1228800 / 2};
+std::vector<double> bandEdges(int oversampleRatio) {
+  std::vector<double> f{0, 590000, 740000, oversampleRatio * 1228800.0 / 2};
   for (double& v : f)
-    v = v * 2 / osr / 1228800;
+    v = v * 2 / oversampleRatio / 1228800;
   return f;
 }
 
-Remez2Result designStd(int osr) {
-  return remez2(12 * osr - 1, bandEdges(osr), std::vector<double>{1, 1, 0, 0},
-                {.weights = std::vector<double>{1, 20}});
+Remez2Result designStd(int oversampleRatio) {
+  return remez2(12 * oversampleRatio - 1, bandEdges(oversampleRatio),
+                std::vector<double>{1, 1, 0, 0}, {.weights = std::vector<double>{1, 20}});
 }
 
-Remez2Result designAcpStage(int osr) {
-  return remez2(14 * osr, bandEdges(osr), std::vector<double>{1, 1, 0.005, 0.001},
-                {.weights = std::vector<double>{1, 2}});
+Remez2Result designAcpStage(int oversampleRatio) {
+  return remez2(14 * oversampleRatio, bandEdges(oversampleRatio),
+                std::vector<double>{1, 1, 0.005, 0.001}, {.weights = std::vector<double>{1, 2}});
 }
 
 void BM_DesignStd(benchmark::State& state) {
-  const int osr = static_cast<int>(state.range(0));
+  const int oversampleRatio = static_cast<int>(state.range(0));
   int iterations = 0;
   for (auto _ : state) {
-    Remez2Result r = designStd(osr);
+    Remez2Result r = designStd(oversampleRatio);
     iterations = r.iterations;
     benchmark::DoNotOptimize(r.h.data());
   }
-  state.counters["taps"] = 12 * osr;
+  state.counters["taps"] = 12 * oversampleRatio;
   state.counters["remez_iterations"] = iterations;
 }
 BENCHMARK(BM_DesignStd)->Arg(5)->Arg(24)->Unit(benchmark::kMillisecond);
 
 // Both remez2 designs of the Acp filter (the cascade's convolution is negligible).
 void BM_DesignAcp(benchmark::State& state) {
-  const int osr = static_cast<int>(state.range(0));
+  const int oversampleRatio = static_cast<int>(state.range(0));
   int iterations = 0;
   for (auto _ : state) {
-    Remez2Result a = designStd(osr);
-    Remez2Result b = designAcpStage(osr);
+    Remez2Result a = designStd(oversampleRatio);
+    Remez2Result b = designAcpStage(oversampleRatio);
     iterations = b.iterations;
     benchmark::DoNotOptimize(a.h.data());
     benchmark::DoNotOptimize(b.h.data());
   }
-  state.counters["taps"] = 26 * osr;
+  state.counters["taps"] = 26 * oversampleRatio;
   state.counters["stage2_remez_iterations"] = iterations;
 }
 BENCHMARK(BM_DesignAcp)->Arg(5)->Arg(24)->Unit(benchmark::kMillisecond);
@@ -74,14 +74,14 @@ std::vector<Complex> chips(std::size_t n) {
 // args: chips, samples per chip, filter (2 Std, 3 Acp)
 void BM_ZeroStuffedChips(benchmark::State& state) {
   const std::vector<Complex> in = chips(static_cast<std::size_t>(state.range(0)));
-  const int osr = static_cast<int>(state.range(1));
+  const int oversampleRatio = static_cast<int>(state.range(1));
   const FilterKind kind = filterKindFor(static_cast<double>(state.range(2)));
-  filterZeroStuffedChips(in, osr, kind);  // the design, once, into the cache
+  filterZeroStuffedChips(in, oversampleRatio, kind);  // the design, once, into the cache
   for (auto _ : state) {
-    std::vector<Complex> out = filterZeroStuffedChips(in, osr, kind);
+    std::vector<Complex> out = filterZeroStuffedChips(in, oversampleRatio, kind);
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetItemsProcessed(state.iterations() * state.range(0) * osr);
+  state.SetItemsProcessed(state.iterations() * state.range(0) * oversampleRatio);
 }
 BENCHMARK(BM_ZeroStuffedChips)
     ->Args({32768, 5, 2})
@@ -91,14 +91,14 @@ BENCHMARK(BM_ZeroStuffedChips)
 // The same into an existing buffer: the filtering alone, without the fresh output's page faults.
 void BM_ZeroStuffedChipsInto(benchmark::State& state) {
   const std::vector<Complex> in = chips(static_cast<std::size_t>(state.range(0)));
-  const int osr = static_cast<int>(state.range(1));
+  const int oversampleRatio = static_cast<int>(state.range(1));
   const FilterKind kind = filterKindFor(static_cast<double>(state.range(2)));
-  std::vector<Complex> out(in.size() * static_cast<std::size_t>(osr));
+  std::vector<Complex> out(in.size() * static_cast<std::size_t>(oversampleRatio));
   for (auto _ : state) {
-    filterZeroStuffedChips(in, osr, kind, out);
+    filterZeroStuffedChips(in, oversampleRatio, kind, out);
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetItemsProcessed(state.iterations() * state.range(0) * osr);
+  state.SetItemsProcessed(state.iterations() * state.range(0) * oversampleRatio);
 }
 BENCHMARK(BM_ZeroStuffedChipsInto)
     ->Args({32768, 5, 2})

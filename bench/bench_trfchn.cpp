@@ -21,8 +21,8 @@ void trafficChannel(benchmark::State& state) {
     b = static_cast<std::uint8_t>(rng() & 1u);
   for (auto _ : state)
     benchmark::DoNotOptimize(Qarn_FwdTrfChn(packet, format, 5));
-  state.SetLabel(std::to_string(packet.size()) + " bits -> " +
-                 std::to_string(static_cast<long>(format.dataTDMChips)) + " chips");
+  state.SetLabel(std::to_string(packet.size()) + " bits -> " + std::to_string(format.dataTDMChips) +
+                 " chips");
 }
 
 BENCHMARK(trafficChannel)->ArgName("drc")->Arg(1)->Arg(6)->Arg(12)->Unit(benchmark::kMicrosecond);

@@ -31,13 +31,15 @@ class Busy {
   const FlowContext& flow_;
 };
 
+// The record's numbers as the synthesis settings (validateParameters has checked them: the
+// ratio is a whole number, the switches 0 or 1).
 synthesis::SynthesisSettings synthesisSettings(const Parameters& p) {
   synthesis::SynthesisSettings s;
   s.pilotOffsetIndex = p.pilotOffsetIndex;
-  s.oversamplingRate = static_cast<int>(p.oversampleRatio);
+  s.oversampleRatio = static_cast<int>(p.oversampleRatio);
   s.filter = synthesis::filterKindFor(p.filterType);
-  s.phaseEqActive = p.phaseEqualizationActive;
-  s.mirrorSpectrum = p.mirrorSpectrumActive;
+  s.phaseEqActive = synthesis::phaseEqActiveFor(p.phaseEqualizationActive);
+  s.mirrorSpectrum = synthesis::mirrorSpectrumFor(p.mirrorSpectrumActive);
   return s;
 }
 
@@ -51,8 +53,8 @@ PacketLists buildPacketLists(const Parameters& p) {
   const auto macPackets = static_cast<std::size_t>(format.bits / kPhysicalBitsPerMacPacket);
   const auto packets = static_cast<std::size_t>(p.trafficChannelPackets);
   const std::size_t payloadBits = kPayloadBits * macPackets;
-  const coding::Bits stream = coding::GenerateBitStream(p.trafficChannelPayload,
-                                                        static_cast<double>(packets * payloadBits));
+  const coding::Bits stream = coding::GenerateBitStream(
+      coding::payloadTypeFor(p.trafficChannelPayload), packets * payloadBits);
 
   PacketLists lists;
   lists.traffic.reserve(packets);
@@ -61,7 +63,8 @@ PacketLists buildPacketLists(const Parameters& p) {
     // Row i of the packets x payloadBits matrix filled column by column from the stream.
     for (std::size_t j = 0; j < payloadBits; ++j)
       payload[j] = stream[j * packets + i];
-    lists.traffic.push_back({format.drcValue, coding::Qarn_FwdTrfPhysicalLayerPacket(payload),
+    lists.traffic.push_back({static_cast<double>(format.drcValue),
+                             coding::Qarn_FwdTrfPhysicalLayerPacket(payload),
                              p.trafficChannelMACIndex});
   }
   const double controlMac = p.controlChannelDRCValue == 1 ? 3 : 2;

@@ -11,7 +11,7 @@ struct ChannelRange {
   int bandClass;
   double first, last;  // inclusive range of N
   double step, offset;
-  double baseTerminal, baseNetwork;  // ACCESS_TERMINAL, ACCESS_NETWORK
+  double baseTerminal, baseNetwork;  // TransmitterType::AccessTerminal, AccessNetwork
 };
 
 // Band classes 0..9 in table order, 18 ranges.
@@ -38,17 +38,28 @@ inline constexpr std::array<ChannelRange, 18> kChannelRanges{{
 
 }  // namespace
 
-double Qarn_ChannelNumberToFrequency(double bandClass, double transmitterType,
-                                     double channelNumber) {
-  if (transmitterType != ACCESS_TERMINAL && transmitterType != ACCESS_NETWORK) return 0;
+std::optional<TransmitterType> transmitterTypeFor(double transmitterType) {
+  if (transmitterType == 0) return TransmitterType::AccessTerminal;
+  if (transmitterType == 1) return TransmitterType::AccessNetwork;
+  return std::nullopt;
+}
+
+double channelFrequency(double bandClass, TransmitterType transmitterType, double channelNumber) {
   for (const ChannelRange& r : kChannelRanges) {
     if (r.bandClass != bandClass) continue;
     if (r.first <= channelNumber && channelNumber <= r.last) {
-      const double base = transmitterType == ACCESS_TERMINAL ? r.baseTerminal : r.baseNetwork;
+      const double base =
+          transmitterType == TransmitterType::AccessTerminal ? r.baseTerminal : r.baseNetwork;
       return r.step * (channelNumber - r.offset) + base;
     }
   }
   return 0;
+}
+
+double Qarn_ChannelNumberToFrequency(double bandClass, double transmitterType,
+                                     double channelNumber) {
+  const std::optional<TransmitterType> side = transmitterTypeFor(transmitterType);
+  return side ? channelFrequency(bandClass, *side, channelNumber) : 0;
 }
 
 }  // namespace kelvane::coding

@@ -71,7 +71,7 @@ std::vector<T> channelInterleaver(std::span<const T> input, const ModParams& for
   } else if (format.bits == 4096) {
     k = 4, m = 1024;
   } else {
-    fail("bits must be 1024, 2048, 3072 or 4096, got " + formatNumber(format.bits));
+    fail("bits must be 1024, 2048, 3072 or 4096, got " + std::to_string(format.bits));
   }
   std::size_t streams = 0;  // 1 / rate
   if (format.codeRate == 1.0 / 3) {

@@ -9,7 +9,7 @@ namespace kelvane::coding {
 std::optional<ModParams> Qarn_FwdTrfChnModParams(double drcValue) {
   // Exact numeric match on the key: 4.0 selects DRC 4, 4.5 and the null rate 0 select nothing.
   for (const ModParams& row : FwdTrfChnModParamsTable)
-    if (row.drcValue == drcValue) return row;
+    if (static_cast<double>(row.drcValue) == drcValue) return row;
   return std::nullopt;
 }
 

@@ -23,7 +23,7 @@ struct Constellation {
   std::vector<Complex> points;
 };
 
-Constellation makeConstellation(double format) {
+Constellation makeConstellation(Modulation format) {
   const std::size_t q = bitsPerSymbol(format);
   Constellation c{q, std::vector<Complex>(std::size_t{1} << q)};
   std::array<std::uint8_t, 4> bits{};
@@ -35,9 +35,10 @@ Constellation makeConstellation(double format) {
   return c;
 }
 
-const Constellation& constellation(double format) {
-  static const std::array<Constellation, 3> all{
-      makeConstellation(MOD_QPSK), makeConstellation(MOD_8PSK), makeConstellation(MOD_16QAM)};
+const Constellation& constellation(Modulation format) {
+  static const std::array<Constellation, 3> all{makeConstellation(Modulation::Qpsk),
+                                                makeConstellation(Modulation::Psk8),
+                                                makeConstellation(Modulation::Qam16)};
   bitsPerSymbol(format);  // refuses an unknown format
   return all[static_cast<std::size_t>(format) - 1];
 }
@@ -109,25 +110,49 @@ std::vector<T> summer(const Matrix<T>& input) {
 
 }  // namespace
 
-std::size_t bitsPerSymbol(double format) {
-  if (format == MOD_QPSK) return 2;
-  if (format == MOD_8PSK) return 3;
-  if (format == MOD_16QAM) return 4;
-  fail("format must be 1 (QPSK), 2 (8-PSK) or 3 (16-QAM), got " + formatNumber(format));
+namespace {
+
+[[noreturn]] void unknownFormat(const std::string& format) {
+  fail("format must be 1 (QPSK), 2 (8-PSK) or 3 (16-QAM), got " + format);
 }
 
-Complex Qarn_IQmap(std::span<const std::uint8_t> data, double format) {
+std::string numberOf(Modulation format) {
+  return std::to_string(static_cast<int>(format));
+}
+
+}  // namespace
+
+Modulation modulationFor(double format) {
+  if (format == 1) return Modulation::Qpsk;
+  if (format == 2) return Modulation::Psk8;
+  if (format == 3) return Modulation::Qam16;
+  unknownFormat(formatNumber(format));
+}
+
+std::size_t bitsPerSymbol(Modulation format) {
+  switch (format) {
+    case Modulation::Qpsk:
+      return 2;
+    case Modulation::Psk8:
+      return 3;
+    case Modulation::Qam16:
+      return 4;
+  }
+  unknownFormat(numberOf(format));  // a value cast from outside the three
+}
+
+Complex Qarn_IQmap(std::span<const std::uint8_t> data, Modulation format) {
   const std::size_t q = bitsPerSymbol(format);
   if (data.size() != q)
-    fail("data must hold " + std::to_string(q) + " bits for format " + formatNumber(format) +
-         ", got " + std::to_string(data.size()));
+    fail("data must hold " + std::to_string(q) + " bits for format " + numberOf(format) + ", got " +
+         std::to_string(data.size()));
   requireBits(data, "data");
   auto sign = [](std::uint8_t b) { return 1.0 - 2.0 * b; };
-  if (format == MOD_QPSK) {
+  if (format == Modulation::Qpsk) {
     const double scale = std::sqrt(2.0);
     return {sign(data[0]) / scale, sign(data[1]) / scale};
   }
-  if (format == MOD_8PSK) {
+  if (format == Modulation::Psk8) {
     const double near = std::cos(kPiOver8), far = std::sin(kPiOver8);
     const bool qAxis = data[0] != 0;
     return {sign(data[1]) * (qAxis ? far : near), sign(data[2]) * (qAxis ? near : far)};
@@ -137,7 +162,7 @@ Complex Qarn_IQmap(std::span<const std::uint8_t> data, double format) {
           sign(data[3]) * (3.0 - 2.0 * data[2]) / scale};
 }
 
-std::vector<Complex> Qarn_FwdTrfModulator(std::span<const std::uint8_t> input, double format) {
+std::vector<Complex> Qarn_FwdTrfModulator(std::span<const std::uint8_t> input, Modulation format) {
   const Constellation& c = constellation(format);
   requireBits(input, "input");
   const std::size_t q = c.bitsPerSymbol;

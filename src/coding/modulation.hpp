@@ -10,25 +10,30 @@
 #include <vector>
 
 #include "coding/matrix.hpp"
+#include "coding/modparams.hpp"
 
 namespace kelvane::coding {
 
 using Complex = std::complex<double>;
 
-// Bits per modulation symbol of `format` (MOD_QPSK 2, MOD_8PSK 3, MOD_16QAM 4); another format
+// The modulation numbered `format` as the record and the by-name operations number it (1 QPSK,
+// 2 8-PSK, 3 16-QAM); another number is an error.
+Modulation modulationFor(double format);
+
+// Bits per modulation symbol of `format` (QPSK 2, 8-PSK 3, 16-QAM 4); a value outside the three
 // is an error.
-std::size_t bitsPerSymbol(double format);
+std::size_t bitsPerSymbol(Modulation format);
 
 // One modulation symbol of unit average power from exactly bitsPerSymbol(format) bits b1, b2, ...
 // in transmission order. QPSK: ((1 - 2 b1) + j (1 - 2 b2)) / sqrt 2; 8-PSK: b1 picks the point
 // near the I (0) or Q (1) axis, b2 and b3 the signs; 16-QAM: b1, b3 the amplitudes (0 -> 3,
-// 1 -> 1), b2, b4 the signs, / sqrt 10. Example: Qarn_IQmap({0, 0, 0, 0}, MOD_16QAM) ->
+// 1 -> 1), b2, b4 the signs, / sqrt 10. Example: Qarn_IQmap({0, 0, 0, 0}, Modulation::Qam16) ->
 // (3 + 3j) / sqrt 10.
-Complex Qarn_IQmap(std::span<const std::uint8_t> data, double format);
+Complex Qarn_IQmap(std::span<const std::uint8_t> data, Modulation format);
 
 // The modulation symbols of `input`, bitsPerSymbol(format) bits each (a short last group is
 // padded with zeros).
-std::vector<Complex> Qarn_FwdTrfModulator(std::span<const std::uint8_t> input, double format);
+std::vector<Complex> Qarn_FwdTrfModulator(std::span<const std::uint8_t> input, Modulation format);
 
 // Exactly `reqLength` symbols: the first reqLength of `data` when it is longer, otherwise `data`
 // written floor(reqLength / L) times and then its first reqLength mod L symbols. `data` may be

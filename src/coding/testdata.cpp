@@ -111,33 +111,53 @@ std::vector<double> extendVector(std::span<const double> data, std::size_t reqLe
   return out;
 }
 
-Bits GenerateBitStream(double type, double len, std::span<const double> pattern) {
+PayloadType payloadTypeFor(double type) {
+  for (int t = 1; t <= 7; ++t)
+    if (type == t) return static_cast<PayloadType>(t);
+  fail("GenerateBitStream: payload type " + num(type) + " is not one of 1 to 7");
+}
+
+std::size_t bitStreamLength(double len) {
   require(len >= 0 && len == std::floor(len) && std::isfinite(len),
           "GenerateBitStream: the length must be a whole number 0 or more, got " + num(len));
-  const auto n = static_cast<std::size_t>(len);
+  return static_cast<std::size_t>(len);
+}
+
+Bits GenerateBitStream(PayloadType type, std::size_t length, std::span<const double> pattern) {
   Bits bits;
-  if (type == 1) {
-    bits.assign(n, 0);
-  } else if (type == 2) {
-    bits.assign(n, 1);
-  } else if (type == 3 || type == 4) {
-    bits.resize(n);
-    const std::uint8_t first = type == 4 ? 1 : 0;
-    for (std::size_t i = 0; i < n; ++i)
-      bits[i] = static_cast<std::uint8_t>(first ^ (i & 1u));
-  } else if (type == 5 || type == 6) {
-    bits = PNgenerator(type == 5 ? 9 : 15, {.dataLength = n});
-    bits.resize(n);  // PNgenerator gives at least one bit
-  } else if (type == 7) {
-    require(!pattern.empty(), "GenerateBitStream: payload type 7 needs a user pattern");
-    for (std::size_t k = 0; k < pattern.size(); ++k)
-      require(pattern[k] == 0.0 || pattern[k] == 1.0, "GenerateBitStream: pattern element " +
-                                                          std::to_string(k + 1) + " is " +
-                                                          num(pattern[k]) + ", not 0 or 1");
-    const std::vector<double> stream = extendVector(pattern, n);
-    bits.assign(stream.begin(), stream.end());
-  } else {
-    fail("GenerateBitStream: payload type " + num(type) + " is not one of 1 to 7");
+  switch (type) {
+    case PayloadType::Zeros:
+      bits.assign(length, 0);
+      break;
+    case PayloadType::Ones:
+      bits.assign(length, 1);
+      break;
+    case PayloadType::Alternating01:
+    case PayloadType::Alternating10: {
+      bits.resize(length);
+      const std::uint8_t first = type == PayloadType::Alternating10 ? 1 : 0;
+      for (std::size_t i = 0; i < length; ++i)
+        bits[i] = static_cast<std::uint8_t>(first ^ (i & 1u));
+      break;
+    }
+    case PayloadType::Pn9:
+    case PayloadType::Pn15:
+      bits = PNgenerator(type == PayloadType::Pn9 ? 9 : 15, {.dataLength = length});
+      bits.resize(length);  // PNgenerator gives at least one bit
+      break;
+    case PayloadType::UserPattern: {
+      require(!pattern.empty(), "GenerateBitStream: payload type 7 needs a user pattern");
+      for (std::size_t k = 0; k < pattern.size(); ++k)
+        require(pattern[k] == 0.0 || pattern[k] == 1.0, "GenerateBitStream: pattern element " +
+                                                            std::to_string(k + 1) + " is " +
+                                                            num(pattern[k]) + ", not 0 or 1");
+      const std::vector<double> stream = extendVector(pattern, length);
+      bits.assign(stream.begin(), stream.end());
+      break;
+    }
+    default:
+      fail("GenerateBitStream: payload type " + std::to_string(static_cast<int>(type)) +
+           " is not one of 1 to 7");
   }
   return bits;
 }

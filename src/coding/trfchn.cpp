@@ -14,9 +14,9 @@ std::vector<std::complex<double>> Qarn_FwdTrfChn(std::span<const std::uint8_t> p
                                                  const ModParams& format, double macIndex,
                                                  bool encoderActive, bool scramblerActive,
                                                  bool interleaverActive) {
-  if (static_cast<double>(packet.size()) != format.bits)
-    fail("packet must hold the " + formatNumber(format.bits) + " bits of DRC " +
-         formatNumber(format.drcValue) + ", got " + std::to_string(packet.size()));
+  if (format.bits < 0 || packet.size() != static_cast<std::size_t>(format.bits))
+    fail("packet must hold the " + std::to_string(format.bits) + " bits of DRC " +
+         std::to_string(format.drcValue) + ", got " + std::to_string(packet.size()));
   requireBits(packet, "packet");
   // Slots of 2048 chips bound any real chip count far below this.
   const std::size_t required =

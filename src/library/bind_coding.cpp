@@ -1,7 +1,8 @@
 // By-name entries of the traffic and control channel coding (formats, packets and FCS, bit
 // fields, turbo code, scrambler, channel interleaver, modulation and Walsh channels), the
-// sequence helpers, the test data, the PN generators and the channel-number conversion. Bits cross as 0/1 doubles; inputs
-// that the operations only move about (interleavers, puncturing, repetition) take any numbers.
+// sequence helpers, the test data, the PN generators and the channel-number conversion. Bits cross
+// as 0/1 doubles; inputs that the operations only move about (interleavers, puncturing, repetition)
+// take any numbers.
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -173,8 +174,12 @@ Outputs generateBitStreamEntry(Args args, int /*nargout*/) {
   if (args.size() < 2) return {Value()};
   std::vector<double> pattern;
   if (args.size() >= 3) pattern = args[2].toDoubles();
-  return {
-      Convert<BitRow>::to(coding::GenerateBitStream(args[0].toDouble(), args[1].toDouble(), pattern))};
+  // Read, then checked: the length before the type.
+  const double len = args[1].toDouble();
+  const double type = args[0].toDouble();
+  const std::size_t length = coding::bitStreamLength(len);
+  return {Convert<BitRow>::to(
+      coding::GenerateBitStream(coding::payloadTypeFor(type), length, pattern))};
 }
 
 // PNgenerator(n, dataLength, userInvert, seed, zeroSuppresion), every input optional.
@@ -276,10 +281,10 @@ void bindCoding(Library& lib) {
                                             interleaverActive);
             });
   bindTyped(t, "Qarn_FwdTrfModulator", [](const BitRow& input, double format) {
-    return coding::Qarn_FwdTrfModulator(input, format);
+    return coding::Qarn_FwdTrfModulator(input, coding::modulationFor(format));
   });
   bindTyped(t, "Qarn_IQmap", [](const BitRow& data, double format) {
-    return Value::complexScalar(coding::Qarn_IQmap(data, format));
+    return Value::complexScalar(coding::Qarn_IQmap(data, coding::modulationFor(format)));
   });
   bindTyped(t, "Qarn_FwdTrfRepSeq", repSeqEntry);
   bindTyped(t, "Qarn_FwdTrfDemux", demuxEntry);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "library/binders.hpp"
+#include "library/convert_synthesis.hpp"
 #include "registry/adapter.hpp"
 #include "synthesis/baseband_filter.hpp"
 #include "synthesis/filter_design.hpp"
@@ -27,16 +28,12 @@ namespace syn = kelvane::synthesis;
   throw runtime::Error("Too many input arguments.");
 }
 
-// The selector: a text names a filter, a number selects by position; an empty value is a number
-// that matches none of the positions (the Std filter).
-syn::FilterKind filterKindOf(const Value& v) {
-  if (v.isText()) return syn::filterKindFor(v.str());
-  if (v.isEmpty() && !v.isList() && !v.isRecord()) return syn::FilterKind::Std;
-  if (v.isNumeric() && v.isScalar()) return syn::filterKindFor(v.toDouble());
+syn::FilterKind filterTypeArgument(const Value& v) {
+  if (auto kind = filterKindOf(v)) return *kind;
   throw runtime::Error("filterType must be a number or a text, got " + v.kindName());
 }
 
-Value qarnBasebandFilter(const Value& frame, double oversamplingRate, const Value& filterType) {
+Value qarnBasebandFilter(const Value& frame, double oversampleRatio, const Value& filterType) {
   if (!frame.isEmpty() && (!frame.isNumeric() || !frame.isVector()))
     throw runtime::Error("frame must be a numeric vector, got " + frame.kindName() + " " +
                          std::to_string(frame.rows()) + "x" + std::to_string(frame.cols()));
@@ -44,7 +41,7 @@ Value qarnBasebandFilter(const Value& frame, double oversamplingRate, const Valu
   const std::vector<std::complex<double>> samples =
       frame.isEmpty() ? std::vector<std::complex<double>>{} : frame.toComplex();
   std::vector<std::complex<double>> out =
-      syn::Qarn_BasebandFilter(samples, oversamplingRate, filterKindOf(filterType));
+      syn::Qarn_BasebandFilter(samples, oversampleRatio, filterTypeArgument(filterType));
   if (!real) return Value::complexRow(std::move(out));
   // A real frame through a real filter stays real.
   std::vector<double> re(out.size());
@@ -147,9 +144,9 @@ void bindFilter(Library& lib) {
   Table& ops = lib.operations();
   bindTyped(ops, "Qarn_BasebandFilter", qarnBasebandFilter);
   bindTyped(ops, "FilterCoeff_IS95_Std",
-            [](double oversmpl) { return syn::FilterCoeff_IS95_Std(oversmpl); });
+            [](double oversampleRatio) { return syn::FilterCoeff_IS95_Std(oversampleRatio); });
   bindTyped(ops, "FilterCoeff_IS95_Acp",
-            [](double oversmpl) { return syn::FilterCoeff_IS95_Acp(oversmpl); });
+            [](double oversampleRatio) { return syn::FilterCoeff_IS95_Acp(oversampleRatio); });
   ops.bind("remez2", remez2Entry);
   ops.bind("remezfrf", remezfrfEntry);
   ops.bind("firchk", firchkEntry);

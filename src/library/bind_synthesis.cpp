@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <complex>
+#include <limits>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -12,6 +13,7 @@
 #include "instrument/io.hpp"
 #include "library/arguments.hpp"
 #include "library/binders.hpp"
+#include "library/convert_synthesis.hpp"
 #include "synthesis/baseband_filter.hpp"
 #include "synthesis/channels.hpp"
 #include "synthesis/phase_eq.hpp"
@@ -53,9 +55,9 @@ Value quadSpreadingEntry(const Value& frames, double offsetIndex) {
   return Value::complexMatrix(frames.rows(), frames.cols(), std::move(chips));
 }
 
-Value phaseEqEntry(const Value& input, double oversamplingRate) {
+Value phaseEqEntry(const Value& input, double oversampleRatio) {
   requireVector(input, "Qarn_FwdPhaseEq");
-  return Value::complexRow(syn::Qarn_FwdPhaseEq(input.toComplex(), oversamplingRate));
+  return Value::complexRow(syn::Qarn_FwdPhaseEq(input.toComplex(), oversampleRatio));
 }
 
 template <class T>
@@ -83,23 +85,34 @@ Outputs circularShiftEntry(Args args, int /*nargout*/) {
                         byRow)};
 }
 
-Value upsampleEntry(const Value& x, std::size_t N) {
+// The ratio of upsample and upsampleMarker by name: a whole number 0 or more (as the argument
+// conversion has checked) that an int holds.
+int oversampleRatioArgument(std::size_t factor, const char* operation) {
+  if (factor > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+    throw runtime::Error(std::string(operation) + ": the factor " + std::to_string(factor) +
+                         " is too large");
+  return static_cast<int>(factor);
+}
+
+Value upsampleEntry(const Value& x, std::size_t factor) {
   requireVector(x, "upsample");
+  const int oversampleRatio = oversampleRatioArgument(factor, "upsample");
   // A column (one column, a scalar included) comes back as a column, anything else as a row.
   const bool column = x.cols() == 1;
   if (x.isComplex()) {
-    std::vector<cd> y = syn::upsample(x.complexData(), N);
+    std::vector<cd> y = syn::upsample(x.complexData(), oversampleRatio);
     return column ? Value::complexColumn(std::move(y)) : Value::complexRow(std::move(y));
   }
-  std::vector<double> y = syn::upsample(x.realData(), N);
+  std::vector<double> y = syn::upsample(x.realData(), oversampleRatio);
   return column ? Value::column(std::move(y)) : Value::row(std::move(y));
 }
 
-Value upsampleMarkerEntry(const Value& in, std::size_t ratio) {
+Value upsampleMarkerEntry(const Value& in, std::size_t factor) {
   if (!in.isEmpty() && (!in.isReal() || in.rows() != 1))
     throw runtime::Error("upsampleMarker: the marker input must be a real row, got " +
                          shapeText(in));
-  return Value::row(syn::upsampleMarker(in.realData(), ratio));
+  return Value::row(
+      syn::upsampleMarker(in.realData(), oversampleRatioArgument(factor, "upsampleMarker")));
 }
 
 // --- Qarn_FwdModulatedWaveform ---------------------------------------------------------------
@@ -155,10 +168,8 @@ std::vector<double> realColumn(const Value& v, const char* name) {
   return v.toDoubles();
 }
 
-syn::FilterKind filterKindOf(const Value& v) {
-  if (v.isText()) return syn::filterKindFor(v.str());
-  if (v.isEmpty() && !v.isList() && !v.isRecord()) return syn::FilterKind::Std;
-  if (v.isNumeric() && v.isScalar()) return syn::filterKindFor(v.toDouble());
+syn::FilterKind filterTypeArgument(const Value& v) {
+  if (auto kind = filterKindOf(v)) return *kind;
   throw runtime::Error("Qarn_FwdModulatedWaveform: filterType must be a number or a text, got " +
                        shapeText(v));
 }
@@ -179,13 +190,13 @@ Outputs modulatedWaveformEntry(Args args, int nargout) {
   syn::SynthesisSettings settings;
   settings.pilotOffsetIndex = waveformInput(args, 5).toDouble();
   try {
-    settings.oversamplingRate = Convert<int>::from(waveformInput(args, 6));
+    settings.oversampleRatio = Convert<int>::from(waveformInput(args, 6));
   } catch (const runtime::Error& e) {
     throw runtime::Error(std::string("Qarn_FwdModulatedWaveform: oversamplingRate: ") + e.what());
   }
-  settings.filter = filterKindOf(waveformInput(args, 7));
-  settings.phaseEqActive = waveformInput(args, 8).toDouble();
-  settings.mirrorSpectrum = waveformInput(args, 9).toDouble();
+  settings.filter = filterTypeArgument(waveformInput(args, 7));
+  settings.phaseEqActive = syn::phaseEqActiveFor(waveformInput(args, 8).toDouble());
+  settings.mirrorSpectrum = syn::mirrorSpectrumFor(waveformInput(args, 9).toDouble());
 
   syn::Waveform w = syn::Qarn_FwdModulatedWaveform(packets, mac, settings);
   Outputs out;

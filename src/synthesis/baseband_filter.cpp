@@ -35,25 +35,26 @@ constexpr double kPassbandEdge = 590000;  // Hz
 constexpr double kStopbandEdge = 740000;  // Hz
 
 // The band edges normalised to half the sample rate, computed as written:
-// [0, 590000, 740000, fs/2] * 2 / oversmpl / 1228800.
-std::vector<double> bandEdges(double oversmpl) {
-  std::vector<double> f{0, kPassbandEdge, kStopbandEdge, oversmpl * kChipRate / 2};
+// [0, 590000, 740000, fs/2] * 2 / oversampleRatio / 1228800.
+std::vector<double> bandEdges(double oversampleRatio) {
+  std::vector<double> f{0, kPassbandEdge, kStopbandEdge, oversampleRatio * kChipRate / 2};
   for (double& v : f)
-    v = v * 2 / oversmpl / kChipRate;
+    v = v * 2 / oversampleRatio / kChipRate;
   return f;
 }
 
-std::vector<double> designStd(double oversmpl) {
-  const std::vector<double> f = bandEdges(oversmpl);
+std::vector<double> designStd(double oversampleRatio) {
+  const std::vector<double> f = bandEdges(oversampleRatio);
   const std::vector<double> aa{1, 1, 0, 0};
-  return remez2(12 * oversmpl - 1, f, aa, {.weights = std::vector<double>{1, 20}}).h;
+  return remez2(12 * oversampleRatio - 1, f, aa, {.weights = std::vector<double>{1, 20}}).h;
 }
 
 // The second Acp stage, normalised to unit gain at DC.
-std::vector<double> designAcpStage(double oversmpl) {
-  const std::vector<double> f = bandEdges(oversmpl);
+std::vector<double> designAcpStage(double oversampleRatio) {
+  const std::vector<double> f = bandEdges(oversampleRatio);
   const std::vector<double> aa{1, 1, 0.005, 0.001};
-  std::vector<double> h = remez2(14 * oversmpl, f, aa, {.weights = std::vector<double>{1, 2}}).h;
+  std::vector<double> h =
+      remez2(14 * oversampleRatio, f, aa, {.weights = std::vector<double>{1, 2}}).h;
   double sum = 0;
   for (double v : h)
     sum += v;
@@ -78,49 +79,51 @@ constexpr double kMaxCachedRatio = 64;
 std::mutex cacheMutex;
 std::map<std::pair<FilterKind, int>, std::vector<double>> cache;
 
-bool cacheable(double oversmpl) {
-  return oversmpl >= 1 && oversmpl <= kMaxCachedRatio && oversmpl == std::floor(oversmpl);
+bool cacheable(double oversampleRatio) {
+  return oversampleRatio >= 1 && oversampleRatio <= kMaxCachedRatio &&
+         oversampleRatio == std::floor(oversampleRatio);
 }
 
-std::vector<double> designUncached(FilterKind kind, double oversmpl);
+std::vector<double> designUncached(FilterKind kind, double oversampleRatio);
 
-const std::vector<double>& cachedDesign(FilterKind kind, int oversmpl) {
-  const auto key = std::make_pair(kind, oversmpl);
+const std::vector<double>& cachedDesign(FilterKind kind, int oversampleRatio) {
+  const auto key = std::make_pair(kind, oversampleRatio);
   {
     std::lock_guard lock(cacheMutex);
     if (auto it = cache.find(key); it != cache.end()) return it->second;
   }
-  std::vector<double> h = designUncached(kind, oversmpl);
+  std::vector<double> h = designUncached(kind, oversampleRatio);
   std::lock_guard lock(cacheMutex);
   return cache.try_emplace(key, std::move(h)).first->second;
 }
 
-std::vector<double> designUncached(FilterKind kind, double oversmpl) {
-  if (kind == FilterKind::Std) return designStd(oversmpl);
-  const std::vector<double> first = cacheable(oversmpl)
-                                        ? cachedDesign(FilterKind::Std, static_cast<int>(oversmpl))
-                                        : designStd(oversmpl);
-  return convolve(first, designAcpStage(oversmpl));
+std::vector<double> designUncached(FilterKind kind, double oversampleRatio) {
+  if (kind == FilterKind::Std) return designStd(oversampleRatio);
+  const std::vector<double> first =
+      cacheable(oversampleRatio) ? cachedDesign(FilterKind::Std, static_cast<int>(oversampleRatio))
+                                 : designStd(oversampleRatio);
+  return convolve(first, designAcpStage(oversampleRatio));
 }
 
 // The design of `kind` (Std or Acp), from the cache where it can be kept. Copies are avoided by
 // handing out the cached vector; an uncached design is kept in `scratch`.
-const std::vector<double>& design(FilterKind kind, double oversmpl, std::vector<double>& scratch) {
-  if (cacheable(oversmpl)) return cachedDesign(kind, static_cast<int>(oversmpl));
-  scratch = designUncached(kind, oversmpl);
+const std::vector<double>& design(FilterKind kind, double oversampleRatio,
+                                  std::vector<double>& scratch) {
+  if (cacheable(oversampleRatio)) return cachedDesign(kind, static_cast<int>(oversampleRatio));
+  scratch = designUncached(kind, oversampleRatio);
   return scratch;
 }
 
 }  // namespace
 
-std::vector<double> FilterCoeff_IS95_Std(double oversmpl) {
+std::vector<double> FilterCoeff_IS95_Std(double oversampleRatio) {
   std::vector<double> scratch;
-  return design(FilterKind::Std, oversmpl, scratch);
+  return design(FilterKind::Std, oversampleRatio, scratch);
 }
 
-std::vector<double> FilterCoeff_IS95_Acp(double oversmpl) {
+std::vector<double> FilterCoeff_IS95_Acp(double oversampleRatio) {
   std::vector<double> scratch;
-  return design(FilterKind::Acp, oversmpl, scratch);
+  return design(FilterKind::Acp, oversampleRatio, scratch);
 }
 
 // --- filtering -----------------------------------------------------------------------------------
@@ -147,14 +150,14 @@ inline V2 dup(double h) {
 }
 
 // Rectangular hold: the linear convolution of `taps` ones with the frame, cut to its length.
-std::vector<Complex> holdFilter(std::span<const Complex> frame, double oversamplingRate) {
+std::vector<Complex> holdFilter(std::span<const Complex> frame, double oversampleRatio) {
   require(
-      std::isfinite(oversamplingRate) && oversamplingRate >= 1,
+      std::isfinite(oversampleRatio) && oversampleRatio >= 1,
       "Qarn_BasebandFilter: oversamplingRate must be at least 1 for the rectangular hold, got " +
-          std::to_string(oversamplingRate));
+          std::to_string(oversampleRatio));
   const std::size_t n = frame.size();
   const std::size_t taps =
-      static_cast<std::size_t>(std::min(std::floor(oversamplingRate), static_cast<double>(n)));
+      static_cast<std::size_t>(std::min(std::floor(oversampleRatio), static_cast<double>(n)));
   std::vector<Complex> out(n);
   for (std::size_t i = 0; i < n; ++i) {
     V2 acc{0, 0};
@@ -240,12 +243,12 @@ std::vector<Complex> circularFilter(std::span<const Complex> frame, const std::v
   return out;
 }
 
-// B consecutive phases of C consecutive chips (C = 1 or 2):
-//   dst(c osr + b) = sum_t taps(t osr + b) w(t + c),
+// B consecutive phases of C consecutive chips (C = 1 or 2), R the oversampleRatio:
+//   dst(c R + b) = sum_t taps(t R + b) w(t + c),
 // w the window of chip q (J samples, one more for the second chip). Fully unrolled, the 2 B
 // accumulators stay in registers and every tap loaded serves both chips.
 template <int B, int C>
-inline void phaseBlock(const V2* taps, std::size_t osr, std::size_t J, const Complex* w,
+inline void phaseBlock(const V2* taps, std::size_t oversampleRatio, std::size_t J, const Complex* w,
                        Complex* dst) {
   V2 acc[C][B];
 #pragma GCC unroll 16
@@ -264,7 +267,7 @@ inline void phaseBlock(const V2* taps, std::size_t osr, std::size_t J, const Com
     } else if (t + 1 < J) {
       next = load(w + t + 1);
     }
-    const V2* row = taps + t * osr;
+    const V2* row = taps + t * oversampleRatio;
 #pragma GCC unroll 16
     for (int b = 0; b < B; ++b) {
       const V2 tap = row[b];
@@ -277,56 +280,56 @@ inline void phaseBlock(const V2* taps, std::size_t osr, std::size_t J, const Com
   for (int c = 0; c < C; ++c) {
 #pragma GCC unroll 16
     for (int b = 0; b < B; ++b)
-      store(dst + static_cast<std::size_t>(c) * osr + b, acc[c][b]);
+      store(dst + static_cast<std::size_t>(c) * oversampleRatio + b, acc[c][b]);
   }
 }
 
-// All `osr` phases of C chips: blocks of B phases (B = 6 for two chips, 8 for one, within the 16
-// SSE registers) and one remainder block.
+// All R (oversampleRatio) phases of C chips: blocks of B phases (B = 6 for two chips, 8 for one,
+// within the 16 SSE registers) and one remainder block.
 template <int C>
-inline void allPhases(const V2* taps, std::size_t osr, std::size_t J, const Complex* w,
+inline void allPhases(const V2* taps, std::size_t oversampleRatio, std::size_t J, const Complex* w,
                       Complex* dst) {
   constexpr int B = C == 2 ? 6 : 8;
   std::size_t p = 0;
-  for (; p + B <= osr; p += B)
-    phaseBlock<B, C>(taps + p, osr, J, w, dst + p);
-  switch (osr - p) {
+  for (; p + B <= oversampleRatio; p += B)
+    phaseBlock<B, C>(taps + p, oversampleRatio, J, w, dst + p);
+  switch (oversampleRatio - p) {
     case 7:
-      phaseBlock<7, C>(taps + p, osr, J, w, dst + p);
+      phaseBlock<7, C>(taps + p, oversampleRatio, J, w, dst + p);
       break;
     case 6:
-      phaseBlock<6, C>(taps + p, osr, J, w, dst + p);
+      phaseBlock<6, C>(taps + p, oversampleRatio, J, w, dst + p);
       break;
     case 5:
-      phaseBlock<5, C>(taps + p, osr, J, w, dst + p);
+      phaseBlock<5, C>(taps + p, oversampleRatio, J, w, dst + p);
       break;
     case 4:
-      phaseBlock<4, C>(taps + p, osr, J, w, dst + p);
+      phaseBlock<4, C>(taps + p, oversampleRatio, J, w, dst + p);
       break;
     case 3:
-      phaseBlock<3, C>(taps + p, osr, J, w, dst + p);
+      phaseBlock<3, C>(taps + p, oversampleRatio, J, w, dst + p);
       break;
     case 2:
-      phaseBlock<2, C>(taps + p, osr, J, w, dst + p);
+      phaseBlock<2, C>(taps + p, oversampleRatio, J, w, dst + p);
       break;
     case 1:
-      phaseBlock<1, C>(taps + p, osr, J, w, dst + p);
+      phaseBlock<1, C>(taps + p, oversampleRatio, J, w, dst + p);
       break;
     default:
       break;
   }
 }
 
-// The circular filter of the zero-stuffed chip stream u (u(q osr) = chips(q), zeros between),
-// advanced by d = floor(L / 2). With s = n + d, p = s mod osr and q = floor(s / osr), output n
-// meets non-zero inputs only at the taps p + j osr:
-//   out(q osr + p - d) = sum_j h(p + j osr) chips((q - j) mod M).
+// The circular filter of the zero-stuffed chip stream u (u(q R) = chips(q), zeros between, R the
+// oversampleRatio), advanced by d = floor(L / 2). With s = n + d, p = s mod R and q = floor(s / R),
+// output n meets non-zero inputs only at the taps p + j R:
+//   out(q R + p - d) = sum_j h(p + j R) chips((q - j) mod M).
 // Written over the chip window chips(q - J + 1 .. q), t = J - 1 - j, the taps of all phases of
 // one t are contiguous in h, and every output of chip q is one short dot product.
-void polyphaseFilter(std::span<const Complex> chips, std::size_t osr, const std::vector<double>& h,
-                     std::span<Complex> out) {
+void polyphaseFilter(std::span<const Complex> chips, std::size_t oversampleRatio,
+                     const std::vector<double>& h, std::span<Complex> out) {
   const std::size_t M = chips.size();
-  const std::size_t N = M * osr;
+  const std::size_t N = M * oversampleRatio;
   const std::size_t L = h.size();
   if (N == 0) return;
   if (L == 0) {
@@ -334,25 +337,29 @@ void polyphaseFilter(std::span<const Complex> chips, std::size_t osr, const std:
     return;
   }
   const std::size_t d = L / 2;
-  const std::size_t J = (L + osr - 1) / osr;  // taps per phase
+  const std::size_t J = (L + oversampleRatio - 1) / oversampleRatio;  // taps per phase
 
-  // taps(t * osr + p) = h((J - 1 - t) osr + p), zero beyond the filter.
-  std::vector<V2> taps(J * osr);
+  // taps(t R + p) = h((J - 1 - t) R + p), zero beyond the filter.
+  std::vector<V2> taps(J * oversampleRatio);
   for (std::size_t t = 0; t < J; ++t) {
-    for (std::size_t p = 0; p < osr; ++p) {
-      const std::size_t k = (J - 1 - t) * osr + p;
-      taps[t * osr + p] = dup(k < L ? h[k] : 0.0);
+    for (std::size_t p = 0; p < oversampleRatio; ++p) {
+      const std::size_t k = (J - 1 - t) * oversampleRatio + p;
+      taps[t * oversampleRatio + p] = dup(k < L ? h[k] : 0.0);
     }
   }
-  std::vector<Complex> window(J);   // the chip window where it wraps round the frame
-  std::vector<Complex> block(osr);  // the outputs of one chip where they wrap round the frame
+  std::vector<Complex> window(J);  // the chip window where it wraps round the frame
+  std::vector<Complex> block(
+      oversampleRatio);  // the outputs of one chip where they wrap round the frame
 
   // Chips whose window and outputs need no wrap round the frame, two at a time.
-  auto direct = [&](std::size_t q) { return q + 1 >= J && q * osr >= d && q * osr - d + osr <= N; };
+  auto direct = [&](std::size_t q) {
+    return q + 1 >= J && q * oversampleRatio >= d && q * oversampleRatio - d + oversampleRatio <= N;
+  };
   std::size_t q = 0;
   while (q < M) {
     if (q + 1 < M && direct(q) && direct(q + 1)) {
-      allPhases<2>(taps.data(), osr, J, &chips[q + 1 - J], &out[q * osr - d]);
+      allPhases<2>(taps.data(), oversampleRatio, J, &chips[q + 1 - J],
+                   &out[q * oversampleRatio - d]);
       q += 2;
       continue;
     }
@@ -368,11 +375,11 @@ void polyphaseFilter(std::span<const Complex> chips, std::size_t osr, const std:
       w = window.data();
     }
     if (direct(q)) {
-      allPhases<1>(taps.data(), osr, J, w, &out[q * osr - d]);
+      allPhases<1>(taps.data(), oversampleRatio, J, w, &out[q * oversampleRatio - d]);
     } else {
-      allPhases<1>(taps.data(), osr, J, w, block.data());
-      for (std::size_t p = 0; p < osr; ++p)
-        out[(q * osr + p + N - d % N) % N] = block[p];
+      allPhases<1>(taps.data(), oversampleRatio, J, w, block.data());
+      for (std::size_t p = 0; p < oversampleRatio; ++p)
+        out[(q * oversampleRatio + p + N - d % N) % N] = block[p];
     }
     ++q;
   }
@@ -380,42 +387,41 @@ void polyphaseFilter(std::span<const Complex> chips, std::size_t osr, const std:
 
 }  // namespace
 
-std::vector<Complex> Qarn_BasebandFilter(std::span<const Complex> frame, double oversamplingRate,
+std::vector<Complex> Qarn_BasebandFilter(std::span<const Complex> frame, double oversampleRatio,
                                          FilterKind kind) {
-  if (kind == FilterKind::Rectangular) return holdFilter(frame, oversamplingRate);
+  if (kind == FilterKind::Rectangular) return holdFilter(frame, oversampleRatio);
   std::vector<double> scratch;
-  const std::vector<double>& h = design(kind, oversamplingRate, scratch);
+  const std::vector<double>& h = design(kind, oversampleRatio, scratch);
   return circularFilter(frame, h);
 }
 
-void filterZeroStuffedChips(std::span<const Complex> chips, int oversamplingRate, FilterKind kind,
+void filterZeroStuffedChips(std::span<const Complex> chips, int oversampleRatio, FilterKind kind,
                             std::span<Complex> out) {
-  require(oversamplingRate >= 1,
-          "filterZeroStuffedChips: oversamplingRate must be at least 1, got " +
-              std::to_string(oversamplingRate));
-  const std::size_t osr = static_cast<std::size_t>(oversamplingRate);
-  require(out.size() == chips.size() * osr, "filterZeroStuffedChips: the output must hold " +
-                                                std::to_string(chips.size() * osr) +
-                                                " samples, not " + std::to_string(out.size()));
+  require(oversampleRatio >= 1, "filterZeroStuffedChips: oversampleRatio must be at least 1, got " +
+                                    std::to_string(oversampleRatio));
+  const std::size_t samples = chips.size() * static_cast<std::size_t>(oversampleRatio);
+  require(out.size() == samples, "filterZeroStuffedChips: the output must hold " +
+                                     std::to_string(samples) + " samples, not " +
+                                     std::to_string(out.size()));
   if (kind == FilterKind::Rectangular) {
     // The hold of Qarn_BasebandFilter meets exactly one non-zero input per output sample.
     for (std::size_t q = 0; q < chips.size(); ++q) {
-      std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q * osr), osr, chips[q]);
+      std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q) * oversampleRatio, oversampleRatio,
+                  chips[q]);
     }
     return;
   }
   std::vector<double> scratch;
-  const std::vector<double>& h = design(kind, oversamplingRate, scratch);
-  polyphaseFilter(chips, osr, h, out);
+  const std::vector<double>& h = design(kind, oversampleRatio, scratch);
+  polyphaseFilter(chips, static_cast<std::size_t>(oversampleRatio), h, out);
 }
 
-std::vector<Complex> filterZeroStuffedChips(std::span<const Complex> chips, int oversamplingRate,
+std::vector<Complex> filterZeroStuffedChips(std::span<const Complex> chips, int oversampleRatio,
                                             FilterKind kind) {
-  require(oversamplingRate >= 1,
-          "filterZeroStuffedChips: oversamplingRate must be at least 1, got " +
-              std::to_string(oversamplingRate));
-  std::vector<Complex> out(chips.size() * static_cast<std::size_t>(oversamplingRate));
-  filterZeroStuffedChips(chips, oversamplingRate, kind, out);
+  require(oversampleRatio >= 1, "filterZeroStuffedChips: oversampleRatio must be at least 1, got " +
+                                    std::to_string(oversampleRatio));
+  std::vector<Complex> out(chips.size() * static_cast<std::size_t>(oversampleRatio));
+  filterZeroStuffedChips(chips, oversampleRatio, kind, out);
   return out;
 }
 

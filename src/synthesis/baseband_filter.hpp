@@ -16,22 +16,22 @@ FilterKind filterKindFor(double filterType);
 // The selector as text: "IS95-STD" Std, "IS95-ACP" Acp, any other text rectangular.
 FilterKind filterKindFor(std::string_view filterType);
 
-// Coefficients of the designs (12 * oversmpl and 26 * oversmpl taps).
-std::vector<double> FilterCoeff_IS95_Std(double oversmpl);
-std::vector<double> FilterCoeff_IS95_Acp(double oversmpl);
+// Coefficients of the designs (12 * oversampleRatio and 26 * oversampleRatio taps).
+std::vector<double> FilterCoeff_IS95_Std(double oversampleRatio);
+std::vector<double> FilterCoeff_IS95_Acp(double oversampleRatio);
 
 // Filters a sample row of any length (the result has the same length).
 std::vector<std::complex<double>> Qarn_BasebandFilter(std::span<const std::complex<double>> frame,
-                                                      double oversamplingRate, FilterKind kind);
+                                                      double oversampleRatio, FilterKind kind);
 
-// The same result as Qarn_BasebandFilter(upsample(chips, oversamplingRate), ...), computed
+// The same result as Qarn_BasebandFilter(upsample(chips, oversampleRatio), ...), computed
 // directly from the chips (polyphase), without building the zero-stuffed row: the synthesis
-// driver's path. Returns chips.size() * oversamplingRate samples.
+// driver's path. Returns chips.size() * oversampleRatio samples.
 std::vector<std::complex<double>> filterZeroStuffedChips(
-    std::span<const std::complex<double>> chips, int oversamplingRate, FilterKind kind);
-// The same into a caller's row of chips.size() * oversamplingRate samples (a waveform buffer
+    std::span<const std::complex<double>> chips, int oversampleRatio, FilterKind kind);
+// The same into a caller's row of chips.size() * oversampleRatio samples (a waveform buffer
 // that already exists); nothing is allocated beyond a few hundred taps.
-void filterZeroStuffedChips(std::span<const std::complex<double>> chips, int oversamplingRate,
+void filterZeroStuffedChips(std::span<const std::complex<double>> chips, int oversampleRatio,
                             FilterKind kind, std::span<std::complex<double>> out);
 
 }  // namespace kelvane::synthesis

@@ -12,11 +12,11 @@ namespace {
 using cd = std::complex<double>;
 
 // Cyclic prefix and circular advance of the equalizer, in samples.
-std::size_t prefixLength(int oversamplingRate) {
-  return 25 * static_cast<std::size_t>(oversamplingRate) - 1;
+std::size_t prefixLength(int oversampleRatio) {
+  return 25 * static_cast<std::size_t>(oversampleRatio) - 1;
 }
-std::size_t advance(int oversamplingRate) {
-  return 2 * static_cast<std::size_t>(oversamplingRate) - 1;
+std::size_t advance(int oversampleRatio) {
+  return 2 * static_cast<std::size_t>(oversampleRatio) - 1;
 }
 
 // p(z^-1) * q(z^-1), coefficient rows in ascending powers of z^-1.
@@ -121,17 +121,17 @@ TransferFunction eqlrfilt(double Fs) {
   return bilinear(num, den, Fs, kPhaseEqPrewarpHz);
 }
 
-void phaseEqualizeInPlace(std::span<cd> samples, int oversamplingRate) {
-  coding::require(oversamplingRate >= 1,
+void phaseEqualizeInPlace(std::span<cd> samples, int oversampleRatio) {
+  coding::require(oversampleRatio >= 1,
                   "Qarn_FwdPhaseEq: the oversampling rate must be 1 or "
                   "more, got " +
-                      std::to_string(oversamplingRate));
+                      std::to_string(oversampleRatio));
   const std::size_t N = samples.size();
-  const std::size_t P = prefixLength(oversamplingRate);
-  const std::size_t D = advance(oversamplingRate);
+  const std::size_t P = prefixLength(oversampleRatio);
+  const std::size_t D = advance(oversampleRatio);
   coding::require(N >= P, "Qarn_FwdPhaseEq: " + std::to_string(N) +
                               " samples are fewer than the cyclic prefix of " + std::to_string(P));
-  const Section section(eqlrfilt(static_cast<double>(oversamplingRate) * kChipRate));
+  const Section section(eqlrfilt(static_cast<double>(oversampleRatio) * kChipRate));
   const std::size_t settle = std::max(settlingSamples(section), P);
 
   // The waveform in `chains` stretches; the last takes the remainder. Stretch 0 starts from the
@@ -181,12 +181,12 @@ void phaseEqualizeInPlace(std::span<cd> samples, int oversamplingRate) {
   }
 }
 
-std::vector<cd> Qarn_FwdPhaseEq(std::span<const cd> input, double oversamplingRate) {
-  coding::require(oversamplingRate >= 1 && oversamplingRate == std::floor(oversamplingRate) &&
-                      oversamplingRate <= 1e6,
+std::vector<cd> Qarn_FwdPhaseEq(std::span<const cd> input, double oversampleRatio) {
+  coding::require(oversampleRatio >= 1 && oversampleRatio == std::floor(oversampleRatio) &&
+                      oversampleRatio <= 1e6,
                   "Qarn_FwdPhaseEq: the oversampling rate must be a whole number 1 or more");
   std::vector<cd> out(input.begin(), input.end());
-  phaseEqualizeInPlace(out, static_cast<int>(oversamplingRate));
+  phaseEqualizeInPlace(out, static_cast<int>(oversampleRatio));
   return out;
 }
 

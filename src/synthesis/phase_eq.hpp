@@ -45,14 +45,15 @@ TransferFunction bilinear(std::span<const double> num, std::span<const double> d
 // (s^2 + alpha w0 s + w0^2) prewarped at 500 kHz.
 TransferFunction eqlrfilt(double Fs);
 
-// The equalised `input` (at least 25 * oversamplingRate - 1 samples): circular filtering through
-// a cyclic prefix of 25 * oversamplingRate - 1 samples, then advanced by 2 * oversamplingRate - 1
-// samples. `oversamplingRate` is a whole number >= 1. Same length as the input.
+// The equalised `input` (at least 25 * oversampleRatio - 1 samples): circular filtering through
+// a cyclic prefix of 25 * oversampleRatio - 1 samples, then advanced by 2 * oversampleRatio - 1
+// samples. `oversampleRatio` as it comes by name: a whole number >= 1, anything else raises
+// coding::Error. Same length as the input.
 std::vector<std::complex<double>> Qarn_FwdPhaseEq(std::span<const std::complex<double>> input,
-                                                  double oversamplingRate);
+                                                  double oversampleRatio);
 
-// Qarn_FwdPhaseEq in place, with O(oversamplingRate) extra memory (the synthesis driver's path).
-void phaseEqualizeInPlace(std::span<std::complex<double>> samples, int oversamplingRate);
+// Qarn_FwdPhaseEq in place, with O(oversampleRatio) extra memory (the synthesis driver's path).
+void phaseEqualizeInPlace(std::span<std::complex<double>> samples, int oversampleRatio);
 
 inline constexpr const char* kCircularShiftUsage =
     "Usage: circularShift(matrix, [amount], [position], [ 'r' | 'c' ] ";

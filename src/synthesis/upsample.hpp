@@ -3,21 +3,22 @@
 #pragma once
 
 #include <complex>
-#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 namespace kelvane::synthesis {
 
-// Each element of `x` followed by N - 1 zeros (N >= 1; 0 raises coding::Error), values neither
-// scaled nor conjugated. Example: upsample({1, 2, 3}, 2) -> 1 0 2 0 3 0.
-std::vector<double> upsample(std::span<const double> x, std::size_t N);
-std::vector<std::complex<double>> upsample(std::span<const std::complex<double>> x, std::size_t N);
+// Each element of `x` followed by oversampleRatio - 1 zeros (oversampleRatio >= 1; less raises
+// coding::Error), values neither scaled nor conjugated. Example: upsample({1, 2, 3}, 2) ->
+// 1 0 2 0 3 0.
+std::vector<double> upsample(std::span<const double> x, int oversampleRatio);
+std::vector<std::complex<double>> upsample(std::span<const std::complex<double>> x,
+                                           int oversampleRatio);
 
-// Each element of `in` held for `ratio` samples (ratio >= 1; 0 raises coding::Error).
-// Example: upsampleMarker({1, 0, 0, 1}, 3) -> 1 1 1 0 0 0 0 0 0 1 1 1.
-std::vector<double> upsampleMarker(std::span<const double> in, std::size_t ratio);
-std::vector<std::uint8_t> upsampleMarker(std::span<const std::uint8_t> in, std::size_t ratio);
+// Each element of `in` held for `oversampleRatio` samples (oversampleRatio >= 1; less raises
+// coding::Error). Example: upsampleMarker({1, 0, 0, 1}, 3) -> 1 1 1 0 0 0 0 0 0 1 1 1.
+std::vector<double> upsampleMarker(std::span<const double> in, int oversampleRatio);
+std::vector<std::uint8_t> upsampleMarker(std::span<const std::uint8_t> in, int oversampleRatio);
 
 }  // namespace kelvane::synthesis

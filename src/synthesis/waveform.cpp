@@ -64,9 +64,10 @@ std::vector<cd> transmitChips(const PacketRecord& p, const coding::ModParams& fo
 
 Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const MacInputs& mac,
                                    const SynthesisSettings& settings) {
-  const int R = settings.oversamplingRate;
-  require(R >= 1, "Qarn_FwdModulatedWaveform: oversamplingRate must be 1 or more, got " +
-                      std::to_string(R));
+  const int oversampleRatio = settings.oversampleRatio;
+  require(oversampleRatio >= 1,
+          "Qarn_FwdModulatedWaveform: oversamplingRate must be 1 or more, got " +
+              std::to_string(oversampleRatio));
 
   // Slot map: formats of every packet, the 4-slot interlace, whole PN periods.
   std::vector<coding::ModParams> formats;
@@ -100,26 +101,26 @@ Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const 
   for (std::size_t s = 0; s < S; ++s)
     placePilotChips(std::span(chips).subspan(s * kSlotChips, kSlotChips), pilot);
 
-  // Markers, one byte a sample: every slot's pattern held for R samples a chip.
+  // Markers, one byte a sample: every slot's pattern held for oversampleRatio samples a chip.
   Waveform w;
-  const std::size_t slotSamples = kSlotChips * static_cast<std::size_t>(R);
+  const std::size_t slotSamples = kSlotChips * static_cast<std::size_t>(oversampleRatio);
   w.markers.resize(S * slotSamples);
   std::array<std::optional<std::vector<std::uint8_t>>, 4> patterns;
   for (std::size_t s = 0; s < S; ++s) {
     const auto activity =
         static_cast<SlotActivity>((slotMap[s] != 0 ? 1 : 0) + (s < macRows ? 2 : 0));
     auto& pattern = patterns[static_cast<std::size_t>(activity)];
-    if (!pattern) pattern = upsampleMarker(slotMarkerBytes(activity), static_cast<std::size_t>(R));
+    if (!pattern) pattern = upsampleMarker(slotMarkerBytes(activity), oversampleRatio);
     std::memcpy(w.markers.data() + s * slotSamples, pattern->data(), slotSamples);
   }
 
-  // Spreading; the spectral inversion (mirrorSpectrum 0) is taken here at chip rate: every later
+  // Spreading; the spectral inversion (mirrorSpectrum off) is taken here at chip rate: every later
   // stage filters with real coefficients, so conjugating before equals conjugating after.
-  spreadInPlace(chips, settings.pilotOffsetIndex, settings.mirrorSpectrum == 0);
+  spreadInPlace(chips, settings.pilotOffsetIndex, !settings.mirrorSpectrum);
   // Zero-stuffing and the baseband filter in one pass, straight into the waveform.
-  w.samples = filterZeroStuffedChips(chips, R, settings.filter);
+  w.samples = filterZeroStuffedChips(chips, oversampleRatio, settings.filter);
   chips = {};
-  if (settings.phaseEqActive == 1) phaseEqualizeInPlace(w.samples, R);
+  if (settings.phaseEqActive) phaseEqualizeInPlace(w.samples, oversampleRatio);
   return w;
 }
 

@@ -31,18 +31,27 @@ struct MacInputs {
 };
 
 struct Waveform {
-  std::vector<std::complex<double>> samples;  // I + jQ, S * 2048 * oversampling samples
+  std::vector<std::complex<double>> samples;  // I + jQ, S * 2048 * oversampleRatio samples
   // One byte a sample: bit 0 marker 1 (half-slot timing), bit 1 marker 2 (RF gate).
   std::vector<std::uint8_t> markers;
 };
 
 struct SynthesisSettings {
   double pilotOffsetIndex = 0;  // PN offset in units of 64 chips, 0..511
-  int oversamplingRate = 5;     // samples per chip
+  int oversampleRatio = 5;      // samples per chip
   FilterKind filter = FilterKind::Std;
-  double phaseEqActive = 1;   // 1 applies the phase equalizer, any other value skips it
-  double mirrorSpectrum = 0;  // 0 conjugates the output, any other value leaves it
+  bool phaseEqActive = true;    // applies the phase equalizer
+  bool mirrorSpectrum = false;  // false conjugates the output (spectral inversion)
 };
+
+// The switches as numbers (the record's and the by-name arguments'): the phase equalizer is on
+// for exactly 1 only; the spectrum is left as it is for any number but 0, NaN included.
+constexpr bool phaseEqActiveFor(double phaseEqActive) {
+  return phaseEqActive == 1;
+}
+constexpr bool mirrorSpectrumFor(double mirrorSpectrum) {
+  return mirrorSpectrum != 0;
+}
 
 Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const MacInputs& mac,
                                    const SynthesisSettings& settings);

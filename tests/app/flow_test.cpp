@@ -9,8 +9,8 @@
 #include "app/validation.hpp"
 #include "coding/packets.hpp"
 #include "coding/testdata.hpp"
-#include "simulator/simulator.hpp"
 #include "instrument/transport.hpp"
+#include "simulator/simulator.hpp"
 
 namespace kelvane::app {
 namespace {
@@ -223,7 +223,7 @@ TEST(PacketLists, ArrangePayloadsColumnMajorOverThePackets) {
   Parameters p;  // start-up: 8 packets of DRC 4, PN9 payload, MAC index 7, control DRC 1
   const PacketLists lists = buildPacketLists(p);
   ASSERT_EQ(lists.traffic.size(), 8u);
-  const coding::Bits stream = coding::GenerateBitStream(5, 8 * 1002);
+  const coding::Bits stream = coding::GenerateBitStream(coding::PayloadType::Pn9, 8 * 1002);
   for (std::size_t i = 0; i < 8; ++i) {
     const auto& rec = lists.traffic[i];
     EXPECT_EQ(rec.drcValue, 4);

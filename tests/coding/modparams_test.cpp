@@ -17,9 +17,9 @@ TEST(ModParams, EveryRowMeetsTheChipBudgetAndSymbolCountRelations) {
     EXPECT_EQ(m->macTDMChips, 256 * m->slots);
     EXPECT_EQ(m->dataTDMChips, 1600 * m->slots - m->preambleTDMChips);
     EXPECT_EQ(m->modulationSymbolsRequired, m->dataTDMChips);
-    const double bitsPerSymbol = m->modulationType == MOD_QPSK   ? 2
-                                 : m->modulationType == MOD_8PSK ? 3
-                                                                 : 4;
+    const double bitsPerSymbol = m->modulationType == Modulation::Qpsk   ? 2
+                                 : m->modulationType == Modulation::Psk8 ? 3
+                                                                         : 4;
     EXPECT_EQ(m->modulationSymbolsProvided, m->bits / m->codeRate / bitsPerSymbol);
     // The code rate is exact: bits / codeRate is a whole number of code symbols.
     EXPECT_EQ(m->bits / m->codeRate, (m->codeRate == 0.2 ? 5 : 3) * m->bits);
@@ -30,15 +30,16 @@ TEST(ModParams, RowsAreKeyedByDrcValueNotByRate) {
   const ModParams drc4 = modParamsFor(4), drc5 = modParamsFor(5);
   EXPECT_EQ(drc4.dataRate, 307.2);
   EXPECT_EQ(drc5.dataRate, 307.2);
-  EXPECT_EQ(drc4, (ModParams{4, 307.2, 2, 1024, 0.2, MOD_QPSK, 128, 384, 512, 3072, 2560, 3072}));
-  EXPECT_EQ(drc5,
-            (ModParams{5, 307.2, 4, 2048, 1.0 / 3, MOD_QPSK, 128, 768, 1024, 6272, 3072, 6272}));
-  EXPECT_EQ(modParamsFor(1),
-            (ModParams{1, 38.4, 16, 1024, 0.2, MOD_QPSK, 1024, 3072, 4096, 24576, 2560, 24576}));
-  EXPECT_EQ(modParamsFor(12),
-            (ModParams{12, 2457.6, 1, 4096, 1.0 / 3, MOD_16QAM, 64, 192, 256, 1536, 3072, 1536}));
-  EXPECT_EQ(modParamsFor(8).modulationType, MOD_8PSK);
-  EXPECT_EQ(modParamsFor(10).modulationType, MOD_16QAM);
+  EXPECT_EQ(drc4,
+            (ModParams{4, 307.2, 2, 1024, 0.2, Modulation::Qpsk, 128, 384, 512, 3072, 2560, 3072}));
+  EXPECT_EQ(drc5, (ModParams{5, 307.2, 4, 2048, 1.0 / 3, Modulation::Qpsk, 128, 768, 1024, 6272,
+                             3072, 6272}));
+  EXPECT_EQ(modParamsFor(1), (ModParams{1, 38.4, 16, 1024, 0.2, Modulation::Qpsk, 1024, 3072, 4096,
+                                        24576, 2560, 24576}));
+  EXPECT_EQ(modParamsFor(12), (ModParams{12, 2457.6, 1, 4096, 1.0 / 3, Modulation::Qam16, 64, 192,
+                                         256, 1536, 3072, 1536}));
+  EXPECT_EQ(modParamsFor(8).modulationType, Modulation::Psk8);
+  EXPECT_EQ(modParamsFor(10).modulationType, Modulation::Qam16);
   EXPECT_EQ(modParamsFor(4.0), drc4);
 
   int equal = 0;

@@ -31,17 +31,17 @@ void expectNear(Complex actual, Complex expected, double tolerance) {
 
 TEST(IQmap, QpskAnd16QamPoints) {
   const double r2 = std::sqrt(2.0), r10 = std::sqrt(10.0);
-  expectNear(Qarn_IQmap(bitsOf("00"), MOD_QPSK), {1 / r2, 1 / r2}, kExact);
-  expectNear(Qarn_IQmap(bitsOf("01"), MOD_QPSK), {1 / r2, -1 / r2}, kExact);
-  expectNear(Qarn_IQmap(bitsOf("10"), MOD_QPSK), {-1 / r2, 1 / r2}, kExact);
-  expectNear(Qarn_IQmap(bitsOf("11"), MOD_QPSK), {-1 / r2, -1 / r2}, kExact);
-  expectNear(Qarn_IQmap(bitsOf("0000"), MOD_16QAM), {3 / r10, 3 / r10}, kExact);
-  expectNear(Qarn_IQmap(bitsOf("1111"), MOD_16QAM), {-1 / r10, -1 / r10}, kExact);
-  expectNear(Qarn_IQmap(bitsOf("1001"), MOD_16QAM), {1 / r10, -3 / r10}, kExact);
+  expectNear(Qarn_IQmap(bitsOf("00"), Modulation::Qpsk), {1 / r2, 1 / r2}, kExact);
+  expectNear(Qarn_IQmap(bitsOf("01"), Modulation::Qpsk), {1 / r2, -1 / r2}, kExact);
+  expectNear(Qarn_IQmap(bitsOf("10"), Modulation::Qpsk), {-1 / r2, 1 / r2}, kExact);
+  expectNear(Qarn_IQmap(bitsOf("11"), Modulation::Qpsk), {-1 / r2, -1 / r2}, kExact);
+  expectNear(Qarn_IQmap(bitsOf("0000"), Modulation::Qam16), {3 / r10, 3 / r10}, kExact);
+  expectNear(Qarn_IQmap(bitsOf("1111"), Modulation::Qam16), {-1 / r10, -1 / r10}, kExact);
+  expectNear(Qarn_IQmap(bitsOf("1001"), Modulation::Qam16), {1 / r10, -3 / r10}, kExact);
   // Unit average power over the 16 points.
   double power = 0;
   for (unsigned v = 0; v < 16; ++v)
-    power += std::norm(Qarn_IQmap(de2bi(v, 4, "left-msb"), MOD_16QAM));
+    power += std::norm(Qarn_IQmap(de2bi(v, 4, "left-msb"), Modulation::Qam16));
   EXPECT_NEAR(power / 16, 1.0, 1e-14);
 }
 
@@ -52,28 +52,29 @@ TEST(IQmap, EightPskPoints) {
       {"100", {s, c}}, {"101", {s, -c}}, {"110", {-s, c}}, {"111", {-s, -c}}};
   for (const auto& [bits, point] : points) {
     SCOPED_TRACE(bits);
-    expectNear(Qarn_IQmap(bitsOf(bits), MOD_8PSK), point, 1e-15);
+    expectNear(Qarn_IQmap(bitsOf(bits), Modulation::Psk8), point, 1e-15);
   }
 }
 
 TEST(IQmap, RefusesWrongBitCountsAndFormats) {
-  EXPECT_THROW(Qarn_IQmap(bitsOf("000"), MOD_QPSK), Error);
-  EXPECT_THROW(Qarn_IQmap(bitsOf("00"), 4), Error);
-  EXPECT_THROW(Qarn_IQmap(bitsOf("00"), 1.5), Error);
-  EXPECT_THROW(Qarn_FwdTrfModulator(bitsOf("00"), 0), Error);
+  EXPECT_THROW(Qarn_IQmap(bitsOf("000"), Modulation::Qpsk), Error);
+  EXPECT_THROW(Qarn_IQmap(bitsOf("00"), modulationFor(4)), Error);
+  EXPECT_THROW(Qarn_IQmap(bitsOf("00"), modulationFor(1.5)), Error);
+  EXPECT_THROW(Qarn_FwdTrfModulator(bitsOf("00"), modulationFor(0)), Error);
 }
 
 TEST(Modulator, GroupsBitsAndPadsAShortLastGroup) {
   const Bits bits = bitsOf("00 01 10 11 1");
-  const std::vector<Complex> out = Qarn_FwdTrfModulator(bits, MOD_QPSK);
+  const std::vector<Complex> out = Qarn_FwdTrfModulator(bits, Modulation::Qpsk);
   ASSERT_EQ(out.size(), 5u);
   for (std::size_t i = 0; i < 4; ++i)
-    EXPECT_EQ(out[i], Qarn_IQmap(Bits(bits.begin() + 2 * i, bits.begin() + 2 * i + 2), MOD_QPSK));
-  EXPECT_EQ(out[4], Qarn_IQmap(bitsOf("10"), MOD_QPSK));
-  EXPECT_EQ(Qarn_FwdTrfModulator(bitsOf("101 110"), MOD_8PSK)[1],
-            Qarn_IQmap(bitsOf("110"), MOD_8PSK));
-  EXPECT_EQ(Qarn_FwdTrfModulator(bitsOf("1010 0111"), MOD_16QAM)[1],
-            Qarn_IQmap(bitsOf("0111"), MOD_16QAM));
+    EXPECT_EQ(out[i],
+              Qarn_IQmap(Bits(bits.begin() + 2 * i, bits.begin() + 2 * i + 2), Modulation::Qpsk));
+  EXPECT_EQ(out[4], Qarn_IQmap(bitsOf("10"), Modulation::Qpsk));
+  EXPECT_EQ(Qarn_FwdTrfModulator(bitsOf("101 110"), Modulation::Psk8)[1],
+            Qarn_IQmap(bitsOf("110"), Modulation::Psk8));
+  EXPECT_EQ(Qarn_FwdTrfModulator(bitsOf("1010 0111"), Modulation::Qam16)[1],
+            Qarn_IQmap(bitsOf("0111"), Modulation::Qam16));
 }
 
 TEST(RepSeq, RepeatsThenCutsOrTruncates) {
@@ -219,7 +220,7 @@ TEST(TrafficChannel, RefusesPacketsThatDoNotMatchTheFormat) {
   notBits[0] = 2;
   EXPECT_THROW(Qarn_FwdTrfChn(notBits, modParamsFor(6), 5), Error);
   ModParams odd = modParamsFor(6);
-  odd.modulationType = 4;
+  odd.modulationType = static_cast<Modulation>(4);
   EXPECT_THROW(Qarn_FwdTrfChn(Bits(1024, 0), odd, 5), Error);
 }
 

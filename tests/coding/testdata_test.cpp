@@ -42,17 +42,17 @@ bool visitsEveryNonzeroState(const Bits& s, int n) {
 }
 
 TEST(GenerateBitStream, FixedPayloadTypes) {
-  EXPECT_EQ(GenerateBitStream(1, 4), (Bits{0, 0, 0, 0}));
-  EXPECT_EQ(GenerateBitStream(2, 3), (Bits{1, 1, 1}));
-  EXPECT_EQ(GenerateBitStream(3, 5), (Bits{0, 1, 0, 1, 0}));
-  EXPECT_EQ(GenerateBitStream(4, 5), (Bits{1, 0, 1, 0, 1}));
-  EXPECT_TRUE(GenerateBitStream(2, 0).empty());
+  EXPECT_EQ(GenerateBitStream(PayloadType::Zeros, 4), (Bits{0, 0, 0, 0}));
+  EXPECT_EQ(GenerateBitStream(PayloadType::Ones, 3), (Bits{1, 1, 1}));
+  EXPECT_EQ(GenerateBitStream(PayloadType::Alternating01, 5), (Bits{0, 1, 0, 1, 0}));
+  EXPECT_EQ(GenerateBitStream(PayloadType::Alternating10, 5), (Bits{1, 0, 1, 0, 1}));
+  EXPECT_TRUE(GenerateBitStream(PayloadType::Ones, 0).empty());
   const std::vector<double> pattern{1, 0, 1};
-  EXPECT_EQ(GenerateBitStream(7, 8, pattern), bitsOf("10110110"));
+  EXPECT_EQ(GenerateBitStream(PayloadType::UserPattern, 8, pattern), bitsOf("10110110"));
 }
 
 TEST(GenerateBitStream, Pn9AndPn15) {
-  const Bits pn9 = GenerateBitStream(5, 2 * 511);
+  const Bits pn9 = GenerateBitStream(PayloadType::Pn9, 2 * 511);
   ASSERT_EQ(pn9.size(), 1022u);
   EXPECT_EQ(Bits(pn9.begin(), pn9.begin() + 40),
             bitsOf("1111111110000011110111110001011100110010"));
@@ -60,28 +60,28 @@ TEST(GenerateBitStream, Pn9AndPn15) {
   EXPECT_EQ(ones(pn9, 511), 256u);
   EXPECT_TRUE(visitsEveryNonzeroState(pn9, 9));
 
-  const Bits pn15 = GenerateBitStream(6, 32767 + 100);
+  const Bits pn15 = GenerateBitStream(PayloadType::Pn15, 32767 + 100);
   EXPECT_EQ(Bits(pn15.begin(), pn15.begin() + 40),
             bitsOf("0000000000000001111111111111101111111111"));
   EXPECT_TRUE(std::equal(pn15.begin(), pn15.begin() + 100, pn15.begin() + 32767));
   EXPECT_EQ(ones(pn15, 32767), 16383u);  // complemented: 2^14 - 1 ones
 
   // The length is honoured exactly, also below one register length.
-  EXPECT_EQ(GenerateBitStream(5, 5).size(), 5u);
-  EXPECT_TRUE(GenerateBitStream(5, 0).empty());
+  EXPECT_EQ(GenerateBitStream(PayloadType::Pn9, 5).size(), 5u);
+  EXPECT_TRUE(GenerateBitStream(PayloadType::Pn9, 0).empty());
 }
 
 TEST(GenerateBitStream, RefusesUnknownTypesAMissingPatternAndBadLengths) {
-  EXPECT_THROW(GenerateBitStream(0, 8), Error);
-  EXPECT_THROW(GenerateBitStream(8, 8), Error);
-  EXPECT_THROW(GenerateBitStream(5.5, 8), Error);
-  EXPECT_THROW(GenerateBitStream(7, 8), Error);
+  EXPECT_THROW(GenerateBitStream(payloadTypeFor(0), 8), Error);
+  EXPECT_THROW(GenerateBitStream(payloadTypeFor(8), 8), Error);
+  EXPECT_THROW(GenerateBitStream(payloadTypeFor(5.5), 8), Error);
+  EXPECT_THROW(GenerateBitStream(PayloadType::UserPattern, 8), Error);
   const std::vector<double> notBits{1, 2};
-  EXPECT_THROW(GenerateBitStream(7, 8, notBits), Error);
-  EXPECT_THROW(GenerateBitStream(1, -1), Error);
-  EXPECT_THROW(GenerateBitStream(1, 2.5), Error);
+  EXPECT_THROW(GenerateBitStream(PayloadType::UserPattern, 8, notBits), Error);
+  EXPECT_THROW(GenerateBitStream(PayloadType::Zeros, bitStreamLength(-1)), Error);
+  EXPECT_THROW(GenerateBitStream(PayloadType::Zeros, bitStreamLength(2.5)), Error);
   try {
-    GenerateBitStream(9, 8);
+    GenerateBitStream(payloadTypeFor(9), 8);
     FAIL();
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("9"), std::string::npos) << e.what();

@@ -30,8 +30,9 @@ Samples randomSamples(std::size_t n, unsigned seed) {
   return x;
 }
 
-std::vector<double> design(FilterKind kind, int osr) {
-  return kind == FilterKind::Std ? FilterCoeff_IS95_Std(osr) : FilterCoeff_IS95_Acp(osr);
+std::vector<double> design(FilterKind kind, int oversampleRatio) {
+  return kind == FilterKind::Std ? FilterCoeff_IS95_Std(oversampleRatio)
+                                 : FilterCoeff_IS95_Acp(oversampleRatio);
 }
 
 TEST(BasebandFilter, SelectorsByNumberAndText) {
@@ -68,25 +69,25 @@ TEST(BasebandFilter, OutputHasTheInputLengthForEverySelector) {
 }
 
 TEST(BasebandFilter, EqualsTheDirectFormDefinition) {
-  for (int osr : {2, 5, 7, 24}) {
+  for (int oversampleRatio : {2, 5, 7, 24}) {
     for (FilterKind kind : {FilterKind::Std, FilterKind::Acp}) {
-      const std::vector<double> h = design(kind, osr);
+      const std::vector<double> h = design(kind, oversampleRatio);
       // Odd sizes around the filter length, longer frames and frames shorter than the prefix.
       for (std::size_t n : {h.size() - 1, h.size(), h.size() + 1, 3 * h.size() + 7, std::size_t{1},
                             std::size_t{3}, h.size() / 2 + 1}) {
-        const Samples x = randomSamples(n, static_cast<unsigned>(n + osr));
-        const Samples got = Qarn_BasebandFilter(x, osr, kind);
+        const Samples x = randomSamples(n, static_cast<unsigned>(n + oversampleRatio));
+        const Samples got = Qarn_BasebandFilter(x, oversampleRatio, kind);
         const Samples want = reference::circularDirectForm(x, h);
         ASSERT_EQ(got.size(), n);
-        EXPECT_LT(reference::relativeError(got, want), kRounding) << osr << " " << n;
+        EXPECT_LT(reference::relativeError(got, want), kRounding) << oversampleRatio << " " << n;
       }
     }
     for (std::size_t n : {std::size_t{1}, std::size_t{3}, std::size_t{23}, std::size_t{1001}}) {
       const Samples x = randomSamples(n, 9);
-      EXPECT_LT(
-          reference::relativeError(Qarn_BasebandFilter(x, osr, FilterKind::Rectangular),
-                                   reference::holdDirectForm(x, static_cast<std::size_t>(osr))),
-          kRounding);
+      EXPECT_LT(reference::relativeError(
+                    Qarn_BasebandFilter(x, oversampleRatio, FilterKind::Rectangular),
+                    reference::holdDirectForm(x, static_cast<std::size_t>(oversampleRatio))),
+                kRounding);
     }
   }
 }
@@ -103,15 +104,15 @@ TEST(BasebandFilter, OnePeriodEqualsTheAdvancedSteadyState) {
   // Filtering one period of a periodic input gives one period of the steady-state linear
   // filtering of the repeated input, advanced by floor(L / 2).
   for (FilterKind kind : {FilterKind::Std, FilterKind::Acp}) {
-    const int osr = 5;
-    const std::vector<double> h = design(kind, osr);
+    const int oversampleRatio = 5;
+    const std::vector<double> h = design(kind, oversampleRatio);
     const std::size_t L = h.size(), N = 997, d = L / 2;
     const Samples period = randomSamples(N, 4);
     Samples repeated;
     for (int r = 0; r < 3; ++r)
       repeated.insert(repeated.end(), period.begin(), period.end());
     const Samples linear = reference::fir(h, repeated);
-    const Samples got = Qarn_BasebandFilter(period, osr, kind);
+    const Samples got = Qarn_BasebandFilter(period, oversampleRatio, kind);
     Samples want(N);
     for (std::size_t n = 0; n < N; ++n)
       want[n] = linear[N + n + d];  // past the transient
@@ -127,22 +128,24 @@ TEST(BasebandFilter, DesignErrorsStopTheFilter) {
 }
 
 TEST(ZeroStuffedChips, EqualsTheZeroStuffedDirectForm) {
-  for (int osr : {2, 3, 5, 7, 13, 24}) {
+  for (int oversampleRatio : {2, 3, 5, 7, 13, 24}) {
     for (FilterKind kind : {FilterKind::Rectangular, FilterKind::Std, FilterKind::Acp}) {
       // Odd chip counts, shorter and longer than the taps per phase (12 and 26).
       for (std::size_t m : {1u, 3u, 11u, 25u, 27u, 101u, 2049u}) {
-        const Samples chips = randomSamples(m, static_cast<unsigned>(m * 31 + osr));
-        const Samples stuffed = reference::upsample(chips, static_cast<std::size_t>(osr));
-        const Samples want = kind == FilterKind::Rectangular
-                                 ? reference::holdDirectForm(stuffed, static_cast<std::size_t>(osr))
-                                 : reference::circularDirectForm(stuffed, design(kind, osr));
-        const Samples got = filterZeroStuffedChips(chips, osr, kind);
-        ASSERT_EQ(got.size(), m * static_cast<std::size_t>(osr));
+        const Samples chips = randomSamples(m, static_cast<unsigned>(m * 31 + oversampleRatio));
+        const Samples stuffed = reference::upsample(chips, oversampleRatio);
+        const Samples want =
+            kind == FilterKind::Rectangular
+                ? reference::holdDirectForm(stuffed, static_cast<std::size_t>(oversampleRatio))
+                : reference::circularDirectForm(stuffed, design(kind, oversampleRatio));
+        const Samples got = filterZeroStuffedChips(chips, oversampleRatio, kind);
+        ASSERT_EQ(got.size(), m * static_cast<std::size_t>(oversampleRatio));
         EXPECT_LT(reference::relativeError(got, want), kRounding)
-            << "osr " << osr << " chips " << m << " kind " << static_cast<int>(kind);
+            << "osr " << oversampleRatio << " chips " << m << " kind " << static_cast<int>(kind);
         // The library's own filter of the zero-stuffed row agrees as well.
-        EXPECT_LT(reference::relativeError(Qarn_BasebandFilter(stuffed, osr, kind), want),
-                  kRounding);
+        EXPECT_LT(
+            reference::relativeError(Qarn_BasebandFilter(stuffed, oversampleRatio, kind), want),
+            kRounding);
       }
     }
   }
@@ -166,8 +169,8 @@ struct MaskFigures {
   double attenuationDb;
 };
 
-MaskFigures measure(const std::vector<double>& h, int osr) {
-  const double fs = osr * 1228800.0;
+MaskFigures measure(const std::vector<double>& h, int oversampleRatio) {
+  const double fs = oversampleRatio * 1228800.0;
   double pmax = 0, pmin = std::numeric_limits<double>::infinity(), smax = 0;
   for (double f = 0; f <= fs / 2; f += 500) {
     const double a = reference::magnitude(h, f, fs);
@@ -184,7 +187,7 @@ MaskFigures measure(const std::vector<double>& h, int osr) {
 TEST(BasebandFilterMask, DesignsMeetTheBasebandMask) {
   struct Expected {
     FilterKind kind;
-    int osr;
+    int oversampleRatio;
     double maxRippleDb;     // measured + about 0.01 dB
     double minAttenuation;  // measured - about 0.1 dB
   };
@@ -196,8 +199,9 @@ TEST(BasebandFilterMask, DesignsMeetTheBasebandMask) {
       {FilterKind::Acp, 5, 2.22, 81.30},   {FilterKind::Acp, 24, 2.04, 81.63},
   };
   for (const Expected& e : expected) {
-    const MaskFigures m = measure(design(e.kind, e.osr), e.osr);
-    const std::string what = (e.kind == FilterKind::Std ? "Std " : "Acp ") + std::to_string(e.osr);
+    const MaskFigures m = measure(design(e.kind, e.oversampleRatio), e.oversampleRatio);
+    const std::string what =
+        (e.kind == FilterKind::Std ? "Std " : "Acp ") + std::to_string(e.oversampleRatio);
     EXPECT_LE(m.rippleDb, 3.0) << what;  // +-1.5 dB
     EXPECT_GE(m.attenuationDb, 40.0) << what;
     EXPECT_LE(m.rippleDb, e.maxRippleDb) << what;

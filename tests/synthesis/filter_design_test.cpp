@@ -45,10 +45,10 @@ Remez2Options withType(std::string type) {
   return o;
 }
 
-Vec bandEdges(double osr) {
-  Vec f{0, 590000, 740000, osr * 1228800 / 2};
+Vec bandEdges(int oversampleRatio) {
+  Vec f{0, 590000, 740000, oversampleRatio * 1228800.0 / 2};
   for (double& v : f)
-    v = v * 2 / osr / 1228800;
+    v = v * 2 / oversampleRatio / 1228800;
   return f;
 }
 
@@ -252,12 +252,12 @@ int expectOptimal(int order, const Vec& ff, const Vec& aa, const Vec& w) {
 TEST(Remezmex, BasebandDesignsAreEquirippleForEveryOversamplingRatio) {
   // Both designs (the Std filter and the second Acp stage) converge to the optimum for every
   // ratio a window accepts, 2 to 24, including the 5x Acp stage (order 70).
-  for (int osr = 2; osr <= 24; ++osr) {
-    const Vec f = bandEdges(osr);
-    const int itStd = expectOptimal(12 * osr - 1, f, Vec{1, 1, 0, 0}, Vec{1, 20});
-    const int itAcp = expectOptimal(14 * osr, f, Vec{1, 1, 0.005, 0.001}, Vec{1, 2});
-    EXPECT_LT(itStd, 40) << osr;
-    EXPECT_LT(itAcp, 40) << osr;
+  for (int oversampleRatio = 2; oversampleRatio <= 24; ++oversampleRatio) {
+    const Vec f = bandEdges(oversampleRatio);
+    const int itStd = expectOptimal(12 * oversampleRatio - 1, f, Vec{1, 1, 0, 0}, Vec{1, 20});
+    const int itAcp = expectOptimal(14 * oversampleRatio, f, Vec{1, 1, 0.005, 0.001}, Vec{1, 2});
+    EXPECT_LT(itStd, 40) << oversampleRatio;
+    EXPECT_LT(itAcp, 40) << oversampleRatio;
   }
 }
 
@@ -321,9 +321,11 @@ TEST(FilterDesign, StdDesignAtFiveSamplesPerChip) {
 }
 
 TEST(FilterDesign, AcpIsTheStdFilterCascadedWithAUnitGainStage) {
-  for (int osr : {2, 5, 24}) {
-    const Vec h0 = FilterCoeff_IS95_Std(osr);
-    Vec h1 = remez2(14 * osr, bandEdges(osr), Vec{1, 1, 0.005, 0.001}, {.weights = Vec{1, 2}}).h;
+  for (int oversampleRatio : {2, 5, 24}) {
+    const Vec h0 = FilterCoeff_IS95_Std(oversampleRatio);
+    Vec h1 = remez2(14 * oversampleRatio, bandEdges(oversampleRatio), Vec{1, 1, 0.005, 0.001},
+                    {.weights = Vec{1, 2}})
+                 .h;
     double s = 0;
     for (double v : h1)
       s += v;
@@ -334,14 +336,14 @@ TEST(FilterDesign, AcpIsTheStdFilterCascadedWithAUnitGainStage) {
       for (std::size_t j = 0; j < h1.size(); ++j)
         want[i + j] += h0[i] * h1[j];
     }
-    const Vec acp = FilterCoeff_IS95_Acp(osr);
-    ASSERT_EQ(acp.size(), static_cast<std::size_t>(26 * osr));
-    EXPECT_EQ(h0.size(), static_cast<std::size_t>(12 * osr));
+    const Vec acp = FilterCoeff_IS95_Acp(oversampleRatio);
+    ASSERT_EQ(acp.size(), static_cast<std::size_t>(26 * oversampleRatio));
+    EXPECT_EQ(h0.size(), static_cast<std::size_t>(12 * oversampleRatio));
     for (std::size_t k = 0; k < acp.size(); ++k)
       EXPECT_NEAR(acp[k], want[k], 1e-16) << k;
     // Designs are identical whenever asked (cached or not).
-    EXPECT_EQ(FilterCoeff_IS95_Acp(osr), acp);
-    EXPECT_EQ(FilterCoeff_IS95_Std(osr), h0);
+    EXPECT_EQ(FilterCoeff_IS95_Acp(oversampleRatio), acp);
+    EXPECT_EQ(FilterCoeff_IS95_Std(oversampleRatio), h0);
   }
 }
 

@@ -55,10 +55,11 @@ inline std::vector<Complex> holdDirectForm(std::span<const Complex> frame, std::
   return fir(ones, frame);
 }
 
-inline std::vector<Complex> upsample(std::span<const Complex> chips, std::size_t osr) {
-  std::vector<Complex> u(chips.size() * osr);
+inline std::vector<Complex> upsample(std::span<const Complex> chips, int oversampleRatio) {
+  const auto step = static_cast<std::size_t>(oversampleRatio);
+  std::vector<Complex> u(chips.size() * step);
   for (std::size_t q = 0; q < chips.size(); ++q)
-    u[q * osr] = chips[q];
+    u[q * step] = chips[q];
   return u;
 }
 

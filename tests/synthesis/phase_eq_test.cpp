@@ -123,11 +123,12 @@ TEST(Bilinear, LowerOrderNumeratorAndTheOrderError) {
   }
 }
 
-// The definition step by step: cyclic prefix of 25 R - 1 samples, direct-form recursion from
-// rest, prefix outputs dropped, then output(k) = y(k + 2R - 1) circularly.
-std::vector<cd> referencePhaseEq(const std::vector<cd>& in, int R) {
-  const TransferFunction f = eqlrfilt(R * 1228800.0);
-  const std::size_t L = 25 * static_cast<std::size_t>(R), N = in.size();
+// The definition step by step, R the oversampleRatio: cyclic prefix of 25 R - 1 samples,
+// direct-form recursion from rest, prefix outputs dropped, then output(k) = y(k + 2R - 1)
+// circularly.
+std::vector<cd> referencePhaseEq(const std::vector<cd>& in, int oversampleRatio) {
+  const TransferFunction f = eqlrfilt(oversampleRatio * 1228800.0);
+  const std::size_t L = 25 * static_cast<std::size_t>(oversampleRatio), N = in.size();
   std::vector<cd> x(in.end() - static_cast<std::ptrdiff_t>(L - 1), in.end());
   x.insert(x.end(), in.begin(), in.end());
   std::vector<cd> y(x.size());
@@ -138,7 +139,7 @@ std::vector<cd> referencePhaseEq(const std::vector<cd>& in, int R) {
     y[n] = acc;
   }
   y.erase(y.begin(), y.begin() + static_cast<std::ptrdiff_t>(L - 1));
-  const std::size_t d = 2 * static_cast<std::size_t>(R) - 1;
+  const std::size_t d = 2 * static_cast<std::size_t>(oversampleRatio) - 1;
   std::vector<cd> out(N);
   for (std::size_t k = 0; k < N; ++k)
     out[k] = y[(k + d) % N];
@@ -158,21 +159,21 @@ std::vector<cd> testSignal(std::size_t n) {
 }
 
 TEST(PhaseEq, EqualsTheDirectFormDefinition) {
-  for (int R : {1, 2, 4, 5, 8, 24}) {
+  for (int oversampleRatio : {1, 2, 4, 5, 8, 24}) {
     // The shortest input, a short one, and one long enough to be equalised in stretches side by
     // side (with their boundaries at odd positions).
-    for (std::size_t n :
-         {25 * static_cast<std::size_t>(R) - 1, std::size_t{3000}, std::size_t{90001}}) {
+    for (std::size_t n : {25 * static_cast<std::size_t>(oversampleRatio) - 1, std::size_t{3000},
+                          std::size_t{90001}}) {
       const auto x = testSignal(n);
-      const auto got = Qarn_FwdPhaseEq(x, R);
-      const auto ref = referencePhaseEq(x, R);
+      const auto got = Qarn_FwdPhaseEq(x, oversampleRatio);
+      const auto ref = referencePhaseEq(x, oversampleRatio);
       ASSERT_EQ(got.size(), x.size());
       double peak = 0, worst = 0;
       for (std::size_t k = 0; k < n; ++k) {
         peak = std::max(peak, std::abs(ref[k]));
         worst = std::max(worst, std::abs(got[k] - ref[k]));
       }
-      EXPECT_LE(worst, 1e-12 * peak) << "R " << R << " n " << n;
+      EXPECT_LE(worst, 1e-12 * peak) << "R " << oversampleRatio << " n " << n;
     }
   }
 }

@@ -46,13 +46,13 @@ PacketRecord packet(double drc, double macIndex, unsigned seed) {
   return {drc, testBits(static_cast<std::size_t>(coding::modParamsFor(drc).bits), seed), macIndex};
 }
 
-SynthesisSettings plain(int R = 1) {
+SynthesisSettings plain(int oversampleRatio = 1) {
   // Rectangular hold at one sample a chip, no equalizer, no inversion: the spread chips as such.
   return {.pilotOffsetIndex = 0,
-          .oversamplingRate = R,
+          .oversampleRatio = oversampleRatio,
           .filter = FilterKind::Rectangular,
-          .phaseEqActive = 0,
-          .mirrorSpectrum = 1};
+          .phaseEqActive = false,
+          .mirrorSpectrum = true};
 }
 
 // The PN chip pn(n) of the offset sequence.
@@ -81,8 +81,8 @@ bool slotDataIsZero(const std::vector<cd>& chips, std::size_t slot) {
   return true;
 }
 
-std::size_t marker2Ones(const Waveform& w, std::size_t slot, int R) {
-  const std::size_t n = kSlot * static_cast<std::size_t>(R);
+std::size_t marker2Ones(const Waveform& w, std::size_t slot, int oversampleRatio) {
+  const std::size_t n = kSlot * static_cast<std::size_t>(oversampleRatio);
   return static_cast<std::size_t>(
       std::count_if(w.markers.begin() + static_cast<std::ptrdiff_t>(slot * n),
                     w.markers.begin() + static_cast<std::ptrdiff_t>((slot + 1) * n),
@@ -238,7 +238,7 @@ TEST(ModulatedWaveform, PreconditionsAreErrorsWithMessages) {
   EXPECT_NE(message(narrowGains).find("rpcGains has 58 columns"), std::string::npos);
   EXPECT_EQ(message(macInputs(0, 16, 16)), "(no error)");
   SynthesisSettings zero = plain();
-  zero.oversamplingRate = 0;
+  zero.oversampleRatio = 0;
   EXPECT_NE(message({}, zero).find("oversamplingRate"), std::string::npos);
   SynthesisSettings far = plain();
   far.pilotOffsetIndex = 600;
@@ -313,21 +313,21 @@ std::vector<cd> referenceWaveform(const std::vector<PacketRecord>& pk, const Mac
     chips[k] = {I * pn[k].real() - Q * pn[k].imag(), I * pn[k].imag() + Q * pn[k].real()};
   }
   // Zero-stuffing.
-  const auto R = static_cast<std::size_t>(s.oversamplingRate);
-  std::vector<cd> x(chips.size() * R);
+  const auto oversampleRatio = static_cast<std::size_t>(s.oversampleRatio);
+  std::vector<cd> x(chips.size() * oversampleRatio);
   for (std::size_t k = 0; k < chips.size(); ++k)
-    x[k * R] = chips[k];
+    x[k * oversampleRatio] = chips[k];
   const std::size_t N = x.size();
   // Baseband filter.
   std::vector<cd> y(N);
   if (s.filter == FilterKind::Rectangular) {
     for (std::size_t n = 0; n < N; ++n)
-      for (std::size_t k = 0; k < R && k <= n; ++k)
+      for (std::size_t k = 0; k < oversampleRatio && k <= n; ++k)
         y[n] += x[n - k];
   } else {
     const std::vector<double> h = s.filter == FilterKind::Std
-                                      ? FilterCoeff_IS95_Std(s.oversamplingRate)
-                                      : FilterCoeff_IS95_Acp(s.oversamplingRate);
+                                      ? FilterCoeff_IS95_Std(s.oversampleRatio)
+                                      : FilterCoeff_IS95_Acp(s.oversampleRatio);
     const std::size_t L = h.size();
     std::vector<cd> xp(x.end() - static_cast<std::ptrdiff_t>(L - 1), x.end());
     xp.insert(xp.end(), x.begin(), x.end());
@@ -343,9 +343,9 @@ std::vector<cd> referenceWaveform(const std::vector<PacketRecord>& pk, const Mac
       y[n] = full[(n + d) % N];
   }
   // Phase equalizer.
-  if (s.phaseEqActive == 1) {
-    const TransferFunction f = eqlrfilt(static_cast<double>(R) * 1228800.0);
-    const std::size_t P = 25 * R - 1;
+  if (s.phaseEqActive) {
+    const TransferFunction f = eqlrfilt(static_cast<double>(oversampleRatio) * 1228800.0);
+    const std::size_t P = 25 * oversampleRatio - 1;
     std::vector<cd> xp(y.end() - static_cast<std::ptrdiff_t>(P), y.end());
     xp.insert(xp.end(), y.begin(), y.end());
     std::vector<cd> yy(xp.size());
@@ -355,11 +355,11 @@ std::vector<cd> referenceWaveform(const std::vector<PacketRecord>& pk, const Mac
         if (n >= k) acc += f.b[k] * xp[n - k] - f.a[k] * yy[n - k];
       yy[n] = acc;
     }
-    const std::size_t d = 2 * R - 1;
+    const std::size_t d = 2 * oversampleRatio - 1;
     for (std::size_t n = 0; n < N; ++n)
       y[n] = yy[P + (n + d) % N];
   }
-  if (s.mirrorSpectrum == 0)
+  if (!s.mirrorSpectrum)
     for (cd& v : y)
       v = std::conj(v);
   return y;
@@ -374,7 +374,7 @@ void expectMatchesReference(const std::vector<PacketRecord>& pk, const MacInputs
   double worst = 0;
   for (std::size_t n = 0; n < ref.size(); ++n)
     worst = std::max(worst, std::abs(w.samples[n] - ref[n]));
-  EXPECT_LE(worst, 1e-12 * peak) << "R " << s.oversamplingRate << " filter "
+  EXPECT_LE(worst, 1e-12 * peak) << "R " << s.oversampleRatio << " filter "
                                  << static_cast<int>(s.filter);
 }
 
@@ -383,42 +383,42 @@ TEST(ModulatedWaveform, EqualsTheDirectFormDefinition) {
   const MacInputs mac = macInputs(3, 2, 3);
   expectMatchesReference(pk, mac,
                          {.pilotOffsetIndex = 3,
-                          .oversamplingRate = 4,
+                          .oversampleRatio = 4,
                           .filter = FilterKind::Std,
-                          .phaseEqActive = 1,
-                          .mirrorSpectrum = 0});
+                          .phaseEqActive = true,
+                          .mirrorSpectrum = false});
   expectMatchesReference(pk, {},
                          {.pilotOffsetIndex = 511,
-                          .oversamplingRate = 2,
+                          .oversampleRatio = 2,
                           .filter = FilterKind::Acp,
-                          .phaseEqActive = 1,
-                          .mirrorSpectrum = 1});
+                          .phaseEqActive = true,
+                          .mirrorSpectrum = true});
   expectMatchesReference(pk, {},
                          {.pilotOffsetIndex = 0,
-                          .oversamplingRate = 3,
+                          .oversampleRatio = 3,
                           .filter = FilterKind::Rectangular,
-                          .phaseEqActive = 1,
-                          .mirrorSpectrum = 0});
+                          .phaseEqActive = true,
+                          .mirrorSpectrum = false});
   expectMatchesReference({}, mac,
                          {.pilotOffsetIndex = 1,
-                          .oversamplingRate = 5,
+                          .oversampleRatio = 5,
                           .filter = FilterKind::Std,
-                          .phaseEqActive = 0,
-                          .mirrorSpectrum = 1});
+                          .phaseEqActive = false,
+                          .mirrorSpectrum = true});
 }
 
 TEST(ModulatedWaveform, SwitchesAndLengths) {
   const std::vector<PacketRecord> pk{packet(4, 7, 11)};
   SynthesisSettings s{.pilotOffsetIndex = 2,
-                      .oversamplingRate = 5,
+                      .oversampleRatio = 5,
                       .filter = FilterKind::Std,
-                      .phaseEqActive = 1,
-                      .mirrorSpectrum = 1};
+                      .phaseEqActive = true,
+                      .mirrorSpectrum = true};
   const Waveform base = Qarn_FwdModulatedWaveform(pk, {}, s);
   ASSERT_EQ(base.samples.size(), 16 * kSlot * 5);
   ASSERT_EQ(base.markers.size(), base.samples.size());
 
-  s.mirrorSpectrum = 0;
+  s.mirrorSpectrum = false;
   const Waveform mirrored = Qarn_FwdModulatedWaveform(pk, {}, s);
   const double tol = 1e-12 * peakOf(base.samples);
   for (std::size_t n = 0; n < base.samples.size(); ++n) {
@@ -426,15 +426,15 @@ TEST(ModulatedWaveform, SwitchesAndLengths) {
     ASSERT_NEAR(mirrored.samples[n].imag(), -base.samples[n].imag(), tol) << n;
   }
   EXPECT_EQ(mirrored.markers, base.markers);
-  s.mirrorSpectrum = 2;  // any nonzero value leaves the spectrum
+  s.mirrorSpectrum = mirrorSpectrumFor(2);  // any nonzero value leaves the spectrum
   EXPECT_EQ(Qarn_FwdModulatedWaveform(pk, {}, s).samples, base.samples);
 
-  s.mirrorSpectrum = 1;
-  s.phaseEqActive = 0;
+  s.mirrorSpectrum = true;
+  s.phaseEqActive = false;
   const Waveform noEq = Qarn_FwdModulatedWaveform(pk, {}, s);
-  s.phaseEqActive = 2;  // only exactly 1 switches the equalizer on
+  s.phaseEqActive = phaseEqActiveFor(2);  // only exactly 1 switches the equalizer on
   EXPECT_EQ(Qarn_FwdModulatedWaveform(pk, {}, s).samples, noEq.samples);
-  s.phaseEqActive = 1.5;
+  s.phaseEqActive = phaseEqActiveFor(1.5);
   EXPECT_EQ(Qarn_FwdModulatedWaveform(pk, {}, s).samples, noEq.samples);
   EXPECT_NE(noEq.samples, base.samples);
   EXPECT_EQ(noEq.markers, base.markers);
