@@ -177,7 +177,7 @@ DownloadOutcome download(FlowContext& flow) {
 
 instrument::Status refresh(FlowContext& flow) {
   AppState& state = flow.state;
-  const instrument::Status s = instrument::VelPlayWaveformSequence_c(
+  instrument::Status s = instrument::VelPlayWaveformSequence_c(
       state.parameters.sequenceFileName, state.sigGenSettings, state.configuration);
   if (!s.ok()) flow.dialogs.message(s.message, kSetupErrorTitle);
   return s;

@@ -53,67 +53,89 @@ int commandOps(const Arguments& args) {
   return kExitOk;
 }
 
-int commandCall(const Arguments& args) {
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    std::cout << kCallHelp;
-    return args.empty() ? kExitUsage : kExitOk;
-  }
-  const std::string name = args[0];
+namespace {
+
+struct CallRequest {
+  std::string name;
   std::vector<runtime::Value> inputs;
-  int nargout = -1;
+  int nargout = -1;  // -1: one output, or none for an operation that has none
   std::string matFile;
+};
+
+// Reads NAME [ARG ...] [--nargout N] [--mat FILE]; prints the problem and returns false on a
+// usage error.
+bool parseCall(const Arguments& args, CallRequest& call) {
+  call.name = args[0];
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--nargout" || args[i] == "--mat") {
       if (i + 1 >= args.size()) {
         std::cerr << "kelvane-cli call: " << args[i] << " needs a value\n";
-        return kExitUsage;
+        return false;
       }
       if (args[i] == "--mat") {
-        matFile = args[++i];
+        call.matFile = args[++i];
         continue;
       }
       auto n = runtime::parseNumber(args[++i]);
       if (!n || *n < 0 || *n != static_cast<int>(*n)) {
         std::cerr << "kelvane-cli call: --nargout takes a whole number >= 0\n";
-        return kExitUsage;
+        return false;
       }
-      nargout = static_cast<int>(*n);
+      call.nargout = static_cast<int>(*n);
       continue;
     }
     try {
-      inputs.push_back(valueFromArgument(args[i]));
+      call.inputs.push_back(valueFromArgument(args[i]));
     } catch (const std::exception& e) {
-      std::cerr << "kelvane-cli call: argument " << inputs.size() + 1 << ": " << e.what() << '\n';
-      return kExitUsage;
+      std::cerr << "kelvane-cli call: argument " << call.inputs.size() + 1 << ": " << e.what()
+                << '\n';
+      return false;
     }
   }
-  const auto& table = registry::library().operations();
-  if (nargout < 0) {
-    const registry::Entry* e = table.find(name);
-    nargout = (e && e->maxOutputs == 0) ? 0 : 1;
+  return true;
+}
+
+// The outputs as JSON lines, or as out1, out2, ... of a MAT file.
+int writeOutputs(const registry::Outputs& outputs, const std::string& matFile) {
+  if (matFile.empty()) {
+    for (const auto& out : outputs)
+      std::cout << valueToJson(out).dump() << '\n';
+    return kExitOk;
   }
-  registry::Outputs outputs;
+  std::vector<runtime::MatVariable> vars;
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    vars.push_back({"out" + std::to_string(i + 1), outputs[i]});
   try {
-    outputs = table.call(name, inputs, nargout);
+    runtime::writeMatFile(matFile, vars);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return kExitFailure;
   }
-  if (!matFile.empty()) {
-    std::vector<runtime::MatVariable> vars;
-    for (std::size_t i = 0; i < outputs.size(); ++i)
-      vars.push_back({"out" + std::to_string(i + 1), outputs[i]});
-    try {
-      runtime::writeMatFile(matFile, vars);
-    } catch (const std::exception& e) {
-      std::cerr << e.what() << '\n';
-      return kExitFailure;
-    }
-    return kExitOk;
-  }
-  for (const auto& out : outputs)
-    std::cout << valueToJson(out).dump() << '\n';
   return kExitOk;
+}
+
+}  // namespace
+
+int commandCall(const Arguments& args) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    std::cout << kCallHelp;
+    return args.empty() ? kExitUsage : kExitOk;
+  }
+  CallRequest call;
+  if (!parseCall(args, call)) return kExitUsage;
+  const auto& table = registry::library().operations();
+  if (call.nargout < 0) {
+    const registry::Entry* e = table.find(call.name);
+    call.nargout = (e && e->maxOutputs == 0) ? 0 : 1;
+  }
+  registry::Outputs outputs;
+  try {
+    outputs = table.call(call.name, call.inputs, call.nargout);
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << '\n';
+    return kExitFailure;
+  }
+  return writeOutputs(outputs, call.matFile);
 }
 
 }  // namespace kelvane::cli

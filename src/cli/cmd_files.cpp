@@ -64,7 +64,7 @@ int commandParams(const Arguments& args) {
     std::cout << kParamsHelp;
     return args.empty() ? kExitUsage : kExitOk;
   }
-  const std::string verb = args[0];
+  const std::string& verb = args[0];
   SessionOptions options;
   if (!parseSessionOptions(Arguments(args.begin() + 1, args.end()), {"--params", "--set"}, options))
     return kExitUsage;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -198,12 +199,12 @@ instrument::ProgressReporter progressBar() {
     const double mb = 1e-6;
     if (tty) {
       const int width = 30;
-      const int filled = static_cast<int>(frac * width + 0.5);
+      const int filled = static_cast<int>(std::lround(frac * width));
       std::fprintf(stderr, "\r%-24.24s [%s%s] %3d%% %7.1f / %.1f MB",
                    std::string(p.waveformName).c_str(),
                    std::string(static_cast<std::size_t>(filled), '#').c_str(),
                    std::string(static_cast<std::size_t>(width - filled), ' ').c_str(),
-                   static_cast<int>(frac * 100 + 0.5), p.bytesSent * mb, p.bytesTotal * mb);
+                   static_cast<int>(std::lround(frac * 100)), p.bytesSent * mb, p.bytesTotal * mb);
       if (p.bytesSent >= p.bytesTotal) std::fputc('\n', stderr);
       std::fflush(stderr);
       return;

@@ -34,7 +34,7 @@ Status VelDownLoadWrap(std::span<const std::complex<double>> IQData,
   const Status arb = hwQuery(config, ":SOUR:RAD:ARB:STATe?");
   const std::string arb_state = arb.ok() ? arb.message : std::string();
   hwSend(config, ":SOUR:RAD:ARB:STATe OFF");
-  const Status result = hwDownload(config, IQData, Marker, Filename);
+  Status result = hwDownload(config, IQData, Marker, Filename);
   if (runtime::parseNumber(arb_state) == 1.0) hwSend(config, ":SOUR:RAD:ARB:STATe ON");
   return result;
 }

@@ -94,7 +94,7 @@ Value de2biEntry(const Value& d, std::optional<Value> n, std::optional<std::stri
 }
 
 // One number for each row of digits: a column (a scalar for one row).
-Value bi2deEntry(const Value& b, std::optional<std::string> order) {
+Value bi2deEntry(const Value& b, const std::optional<std::string>& order) {
   requireNumeric(b, "b");
   const std::string flag = order.value_or("right-msb");
   const auto digits = b.realData();
@@ -213,12 +213,8 @@ Value extendVectorEntry(const Value& data, double reqLength) {
   return Value::row(coding::extendVector(data.realData(), static_cast<std::size_t>(reqLength)));
 }
 
-}  // namespace
-
-void bindCoding(Library& lib) {
-  Table& t = lib.operations();
-
-  // Formats, packets, FCS and bit fields.
+// Formats, packets, FCS and bit fields.
+void bindPackets(Table& t) {
   bindTyped(t, "Qarn_FwdTrfChnModParams", [](double drcValue) { return modParamsValue(drcValue); });
   bindTyped(t, "Qarn_PhysicalLayerFCS", [](const Value& bits) {
     return BitRow(coding::Qarn_PhysicalLayerFCS(nonZeroBits(bits)));
@@ -232,8 +228,10 @@ void bindCoding(Library& lib) {
   bindTyped(t, "de2bi", de2biEntry);
   bindTyped(t, "bi2de", bi2deEntry);
   bindTyped(t, "reverseBits", [](double n, double len) { return coding::reverseBits(n, len); });
+}
 
-  // Turbo encoder.
+// Turbo encoder.
+void bindTurbo(Table& t) {
   bindTyped(t, "Qarn_FwdEncoder", [](const BitRow& packet, const Value& modParams) {
     return BitRow(coding::Qarn_FwdEncoder(packet, modParamsFields(modParams, {"codeRate"})));
   });
@@ -252,8 +250,10 @@ void bindCoding(Library& lib) {
                const RealRow& y0p, const RealRow& y1p, double rate) {
               return coding::Qarn_TurboPuncturing(x, y0, y1, xp, y0p, y1p, rate);
             });
+}
 
-  // Scrambler and channel interleaver.
+// Scrambler and channel interleaver.
+void bindInterleaving(Table& t) {
   bindTyped(
       t, "Qarn_FwdScrambler", [](const BitRow& input, const Value& modParams, double macIndex) {
         return BitRow(
@@ -269,8 +269,10 @@ void bindCoding(Library& lib) {
                   inputBlock, coding::wholeInRange(k, "k", 1, kMaxLength),
                   coding::wholeInRange(m, "m", 1, kMaxLength), type);
             });
+}
 
-  // Modulation, repetition and the 16 Walsh channels.
+// Modulation, repetition and the 16 Walsh channels.
+void bindWalshChannels(Table& t) {
   bindTyped(t, "Qarn_FwdTrfChn",
             [](const BitRow& data, const Value& modParams, double macIndex, bool encoderActive,
                bool scramblerActive, bool interleaverActive) {
@@ -295,8 +297,10 @@ void bindCoding(Library& lib) {
     return matrixStage(input, [](const auto& m) { return coding::Qarn_FwdTrfChnGain(m); });
   });
   bindTyped(t, "Qarn_FwdTrfSummer", summerEntry);
+}
 
-  // Test data, PN generators and channel frequencies.
+// Test data, PN generators and channel frequencies.
+void bindTestData(Table& t) {
   bindTyped(t, "lfsr",
             [](int order, const BitRow& taps, std::size_t m, const BitRow& seed) -> BitRow {
               return coding::lfsr(order, taps, m, seed);
@@ -305,14 +309,28 @@ void bindCoding(Library& lib) {
   t.bind("PNgenerator", pnGeneratorEntry);
   bindTyped(t, "extendVector", extendVectorEntry);
   bindTyped(t, "Qarn_ChannelNumberToFrequency", coding::Qarn_ChannelNumberToFrequency);
+}
 
-  // Sequence helpers.
+// Sequence helpers.
+void bindSequenceHelpers(Table& t) {
   bindTyped(t, "Qarn_Repeat", repeatEntry);
   bindTyped(t, "Qarn_SignalMap", signalMapEntry);
   bindTyped(t, "Qarn_WalshCover", walshCoverEntry);
   bindTyped(t, "Qarn_WalshMatrix", [](double index) {
     return Convert<Matrix<double>>::to(coding::Qarn_WalshMatrix(index));
   });
+}
+
+}  // namespace
+
+void bindCoding(Library& lib) {
+  Table& t = lib.operations();
+  bindPackets(t);
+  bindTurbo(t);
+  bindInterleaving(t);
+  bindWalshChannels(t);
+  bindTestData(t);
+  bindSequenceHelpers(t);
 }
 
 }  // namespace kelvane::library

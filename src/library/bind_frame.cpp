@@ -20,7 +20,7 @@ void bindFrame(Library& lib) {
            frame::saveParameters(filename, fileParameters);
          }));
   ui.add("loadParameters", 2, 1,
-         typed([](const std::string& filename, std::optional<Value> handles) {
+         typed([](const std::string& filename, const std::optional<Value>& handles) {
            return frame::loadParameters(filename, handles.value_or(Value()));
          }));
   ui.add("saveConfig", 1, 0,

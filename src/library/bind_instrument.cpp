@@ -86,12 +86,9 @@ std::string clock2strChecked(const std::vector<double>& clk) {
   }
 }
 
-}  // namespace
-
-void bindInstrument(Library& lib) {
+// The transport and the I/O operations.
+void bindTransport(Table& t) {
   using in::hwio::Opcode;
-  Table& t = lib.operations();
-
   t.bind("hwIO", [](Args args, int /*nargout*/) -> Outputs {
     const in::Status s = in::hwIO(args);
     return {Value::scalar(s.code), Value::text(s.message)};
@@ -116,7 +113,10 @@ void bindInstrument(Library& lib) {
             [](const Value& config) { return transport(Opcode::ReturnLocal, config, {}); });
   bindTyped(t, "VerifyComm",
             [](const Value& config) { return transport(Opcode::Ping, config, {}); });
+}
 
+// Download, sequence and playback.
+void bindArb(Table& t) {
   bindTyped(
       t, "VelDownLoadWrap",
       [](const Value& iq, const Value& marker, const std::string& filename,
@@ -144,12 +144,22 @@ void bindInstrument(Library& lib) {
       t, "VelPlay",
       [](const std::string& fileName, const in::SigGenSettings& setting,
          const in::Configuration& config) { return pair(in::VelPlay(fileName, setting, config)); });
+}
 
-  // Waveform files.
+// Waveform files.
+void bindWaveformFiles(Table& t) {
   t.bind("saveMornathWaveform", saveMornathByName);
   t.bind("applyDacRes", applyDacResByName);
   bindTyped(t, "clock2str", clock2strChecked);
+}
 
+}  // namespace
+
+void bindInstrument(Library& lib) {
+  Table& t = lib.operations();
+  bindTransport(t);
+  bindArb(t);
+  bindWaveformFiles(t);
   lib.atTerminate([] { in::closeConnections(); });
 }
 

@@ -50,31 +50,31 @@ void bindStateVariables(registry::Variables& vars, std::shared_ptr<AppState> sta
   };
   bind(
       "appInfo", [](AppState& st) { return app::toValue(st.appInfo); },
-      [](AppState& st, Value v) { st.appInfo = app::appInfoFromValue(v); });
+      [](AppState& st, const Value& v) { st.appInfo = app::appInfoFromValue(v); });
   bind(
       "parameters", [](AppState& st) { return app::toValue(st.parameters); },
-      [](AppState& st, Value v) { st.parameters = app::parametersFromValue(v); });
+      [](AppState& st, const Value& v) { st.parameters = app::parametersFromValue(v); });
   bind(
       "SigGenSettings", [](AppState& st) { return instrument::toValue(st.sigGenSettings); },
-      [](AppState& st, Value v) { st.sigGenSettings = instrument::sigGenSettingsFromValue(v); });
+      [](AppState& st, const Value& v) { st.sigGenSettings = instrument::sigGenSettingsFromValue(v); });
   bind(
       "configuration", [](AppState& st) { return instrument::toValue(st.configuration); },
-      [](AppState& st, Value v) { st.configuration = instrument::configurationFromValue(v); });
+      [](AppState& st, const Value& v) { st.configuration = instrument::configurationFromValue(v); });
   bind(
       "figureList", [](AppState& st) { return app::toValue(st.figureList); },
-      [](AppState& st, Value v) { st.figureList = app::figureListFromValue(v); });
+      [](AppState& st, const Value& v) { st.figureList = app::figureListFromValue(v); });
   bind(
       "trafficWaveform", [](AppState& st) { return samplesToValue(st.traffic.samples); },
-      [](AppState& st, Value v) { st.traffic.samples = samplesFromValue(v, "trafficWaveform"); });
+      [](AppState& st, const Value& v) { st.traffic.samples = samplesFromValue(v, "trafficWaveform"); });
   bind(
       "trafficMarkers", [](AppState& st) { return markersToValue(st.traffic.markers); },
-      [](AppState& st, Value v) { st.traffic.markers = markersFromValue(v, "trafficMarkers"); });
+      [](AppState& st, const Value& v) { st.traffic.markers = markersFromValue(v, "trafficMarkers"); });
   bind(
       "controlWaveform", [](AppState& st) { return samplesToValue(st.control.samples); },
-      [](AppState& st, Value v) { st.control.samples = samplesFromValue(v, "controlWaveform"); });
+      [](AppState& st, const Value& v) { st.control.samples = samplesFromValue(v, "controlWaveform"); });
   bind(
       "controlMarkers", [](AppState& st) { return markersToValue(st.control.markers); },
-      [](AppState& st, Value v) { st.control.markers = markersFromValue(v, "controlMarkers"); });
+      [](AppState& st, const Value& v) { st.control.markers = markersFromValue(v, "controlMarkers"); });
 }
 
 }  // namespace kelvane::library

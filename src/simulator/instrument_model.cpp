@@ -111,285 +111,327 @@ std::string printable(std::string_view text) {
 Instrument::Instrument(std::size_t memorySamples, std::function<void(const std::string&)> observer)
     : observer_(std::move(observer)), capacity_(memorySamples) {}
 
-const std::vector<Instrument::Command>& Instrument::commands() {
+void Instrument::add(std::vector<Command>& t, const char* header, Handler set, Handler query,
+                     bool diagnostic) {
+  t.push_back(Command{HeaderPattern(header), set, query, diagnostic});
+}
+
+// The ARB on or off and the waveform or sequence it plays.
+void Instrument::addArbSelectionCommands(std::vector<Command>& t) {
   using Self = Instrument;
+  add(
+      t, "[SOURce]:RADio:ARB:[STATe]",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.states_.arb = booleanValue(c.params[0]);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = onOff(s.states_.arb);
+      });
+  add(
+      t, "[SOURce]:RADio:ARB:WAVeform",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        const FileRef ref = fileRef(c.params[0]);
+        if (ref.memory == "SEQ") {
+          if (!s.sequences_.count(ref.name)) raise(-256);
+          s.selected_ = Selection{true, ref.name};
+        } else if (isWaveformMemory(ref.memory)) {
+          if (!s.waveforms_.count(ref.name)) raise(-256);
+          s.selected_ = Selection{false, ref.name};
+        } else {
+          raise(-256);
+        }
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        if (!s.selected_)
+          c.reply = "\"\"";
+        else
+          c.reply = std::string("\"") + (s.selected_->sequence ? "SEQ:" : "WFM1:") +
+                    s.selected_->name + "\"";
+      });
+}
+
+// Sequence definitions: a list of stored waveforms, each with repetitions and markers.
+void Instrument::addArbSequenceCommands(std::vector<Command>& t) {
+  using Self = Instrument;
+  add(
+      t, "[SOURce]:RADio:ARB:SEQuence",
+      [](Self& s, Call& c) {
+        if (c.params.size() < 5 || (c.params.size() - 1) % 4 != 0) raise(-109);
+        const FileRef seq = fileRef(c.params[0]);
+        if (seq.memory != "SEQ") raise(-257);
+        std::vector<Element> elements;
+        for (std::size_t i = 1; i < c.params.size(); i += 4) {
+          Element e;
+          const FileRef wfm = fileRef(c.params[i]);
+          e.repetitions = integerParam(c.params[i + 1]);
+          e.marker1 = integerParam(c.params[i + 2]);
+          e.marker2 = integerParam(c.params[i + 3]);
+          if (e.repetitions < 1 || e.repetitions > 65535) raise(-222);
+          if (e.marker1 < 0 || e.marker2 < 0) raise(-222);
+          if (!isWaveformMemory(wfm.memory) || !s.waveforms_.count(wfm.name)) raise(-256);
+          e.waveform = wfm.name;
+          elements.push_back(std::move(e));
+        }
+        s.sequences_[seq.name] = std::move(elements);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        const FileRef seq = fileRef(c.params[0]);
+        const auto it = s.sequences_.find(seq.name);
+        if (seq.memory != "SEQ" || it == s.sequences_.end()) raise(-256);
+        std::string out;
+        for (const Element& e : it->second) {
+          if (!out.empty()) out += ',';
+          out += "\"WFM1:" + e.waveform + "\"," + std::to_string(e.repetitions) + ',' +
+                 std::to_string(e.marker1) + ',' + std::to_string(e.marker2);
+        }
+        c.reply = out;
+      });
+}
+
+// The ARB's sample clock, run-time scaling, clock reference and reconstruction filter.
+void Instrument::addArbClockCommands(std::vector<Command>& t) {
+  using Self = Instrument;
+  add(
+      t, "[SOURce]:RADio:ARB:CLOCk:SRATe",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.settings_.sampleClockHz = ranged(numberValue(c.params[0], Unit::Hertz), 1, 100e6);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = formatNumber(s.settings_.sampleClockHz);
+      });
+  add(
+      t, "[SOURce]:RADio:ARB:RSCaling",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.settings_.runtimeScaling = ranged(numberValue(c.params[0], Unit::Percent), 1, 100);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = formatNumber(s.settings_.runtimeScaling);
+      });
+  add(
+      t, "[SOURce]:RADio:ARB:CLOCk:REFerence",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        if (isKeyword(c.params[0], "INTernal"))
+          s.settings_.clockReferenceExternal = false;
+        else if (isKeyword(c.params[0], "EXTernal"))
+          s.settings_.clockReferenceExternal = true;
+        else
+          raise(-224);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = s.settings_.clockReferenceExternal ? "EXT" : "INT";
+      });
+  add(
+      t, "[SOURce]:RADio:ARB:RFILter",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        if (isKeyword(c.params[0], "THRough")) {
+          s.settings_.reconstructionFilter = "Through";
+          return;
+        }
+        const double f = choiceFrequency(c.params[0]);
+        if (near(f, 250e3))
+          s.settings_.reconstructionFilter = "250kHz";
+        else if (near(f, 2.5e6))
+          s.settings_.reconstructionFilter = "2.5MHz";
+        else if (near(f, 8e6))
+          s.settings_.reconstructionFilter = "8MHz";
+        else
+          raise(-224);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = s.settings_.reconstructionFilter;
+      });
+}
+
+// The ARB's marker routing: RF blanking and polarity.
+void Instrument::addArbMarkersCommands(std::vector<Command>& t) {
+  using Self = Instrument;
+  add(
+      t, "[SOURce]:RADio:ARB:MARKer:RFBLank",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.settings_.rfBlanking = booleanValue(c.params[0]);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = onOff(s.settings_.rfBlanking);
+      });
+  add(
+      t, "[SOURce]:RADio:ARB:MARKer:POLarity",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        if (isKeyword(c.params[0], "POSitive"))
+          s.settings_.markerPolarityNegative = false;
+        else if (isKeyword(c.params[0], "NEGative"))
+          s.settings_.markerPolarityNegative = true;
+        else
+          raise(-224);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = s.settings_.markerPolarityNegative ? "NEG" : "POS";
+      });
+}
+
+// The RF carrier: frequency, power, ALC, modulation and output.
+void Instrument::addRfCommands(std::vector<Command>& t) {
+  using Self = Instrument;
+  add(
+      t, "[SOURce]:FREQuency:[CW|FIXed]",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.settings_.frequencyHz = ranged(numberValue(c.params[0], Unit::Hertz), 100e3, 6e9);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = formatNumber(s.settings_.frequencyHz);
+      });
+  add(
+      t, "[SOURce]:POWer:[LEVel]:[IMMediate]:[AMPLitude]",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.settings_.powerDbm = ranged(numberValue(c.params[0], Unit::DbMilliwatt), -136, 20);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = formatNumber(s.settings_.powerDbm);
+      });
+  add(
+      t, "[SOURce]:POWer:ALC:[STATe]",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.settings_.alc = booleanValue(c.params[0]);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = onOff(s.settings_.alc);
+      });
+  add(
+      t, "OUTPut:MODulation:[STATe]",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.states_.modulation = booleanValue(c.params[0]);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = onOff(s.states_.modulation);
+      });
+  add(
+      t, "OUTPut:[STATe]",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.states_.rfOutput = booleanValue(c.params[0]);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = onOff(s.states_.rfOutput);
+      });
+}
+
+// The I/Q modulator: baseband filter and attenuation.
+void Instrument::addBasebandCommands(std::vector<Command>& t) {
+  using Self = Instrument;
+  add(
+      t, "[SOURce]:DM:BBFilter",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        if (isKeyword(c.params[0], "THRough")) {
+          s.settings_.basebandFilter = "Through";
+          return;
+        }
+        const double f = choiceFrequency(c.params[0]);
+        if (near(f, 2.1e6))
+          s.settings_.basebandFilter = "2.1MHz";
+        else if (near(f, 40e6))
+          s.settings_.basebandFilter = "40MHz";
+        else
+          raise(-224);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = s.settings_.basebandFilter;
+      });
+  add(
+      t, "[SOURce]:DM:IQATtenuation:AUTO",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        s.settings_.iqAttenuationAuto = booleanValue(c.params[0]);
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = onOff(s.settings_.iqAttenuationAuto);
+      });
+  add(
+      t, "[SOURce]:DM:IQATtenuation:[LEVel]",
+      [](Self& s, Call& c) {
+        expectCount(c.params, 1);
+        // A value typed in takes the attenuation out of automatic mode.
+        s.settings_.iqAttenuationDb = ranged(numberValue(c.params[0], Unit::Decibel), 0, 40);
+        s.settings_.iqAttenuationAuto = false;
+      },
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = formatNumber(s.settings_.iqAttenuationDb);
+      });
+}
+
+// ARB memory blocks, the error queue and the simulator's own state query.
+void Instrument::addMemoryCommands(std::vector<Command>& t) {
+  using Self = Instrument;
+  add(
+      t, "MMEMory:DATA",
+      [](Self& s, Call& c) {
+        if (c.params.size() < 2) raise(-109);
+        if (c.params.size() > 2) raise(-108);
+        const FileRef ref = fileRef(c.params[0]);
+        if (c.params[1].kind != Param::Kind::Block) raise(-104);
+        if (!isWaveformMemory(ref.memory) && ref.memory != "MKR1") raise(-257);
+        s.store(ref.memory == "MKR1" ? "MKR1:" + ref.name : "WFM1:" + ref.name, *c.params[1].block);
+      },
+      nullptr);
+  add(
+      t, "SYSTem:ERRor:[NEXT]", nullptr,
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        if (s.errors_.empty()) {
+          c.reply = errorEntry(0);
+        } else {
+          c.reply = std::move(s.errors_.front());
+          s.errors_.pop_front();
+        }
+      },
+      true);
+  add(
+      t, "SYSTem:KELVane:STATe", nullptr,
+      [](Self& s, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = s.stateLocked().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+      },
+      true);
+}
+
+const std::vector<Instrument::Command>& Instrument::commands() {
   static const std::vector<Command> table = [] {
     std::vector<Command> t;
-    auto add = [&t](const char* header, Handler set, Handler query, bool diagnostic = false) {
-      t.push_back(Command{HeaderPattern(header), set, query, diagnostic});
-    };
-    add(
-        "[SOURce]:RADio:ARB:[STATe]",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.states_.arb = booleanValue(c.params[0]);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = onOff(s.states_.arb);
-        });
-    add(
-        "[SOURce]:RADio:ARB:WAVeform",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          const FileRef ref = fileRef(c.params[0]);
-          if (ref.memory == "SEQ") {
-            if (!s.sequences_.count(ref.name)) raise(-256);
-            s.selected_ = Selection{true, ref.name};
-          } else if (isWaveformMemory(ref.memory)) {
-            if (!s.waveforms_.count(ref.name)) raise(-256);
-            s.selected_ = Selection{false, ref.name};
-          } else {
-            raise(-256);
-          }
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          if (!s.selected_)
-            c.reply = "\"\"";
-          else
-            c.reply = std::string("\"") + (s.selected_->sequence ? "SEQ:" : "WFM1:") +
-                      s.selected_->name + "\"";
-        });
-    add(
-        "[SOURce]:RADio:ARB:SEQuence",
-        [](Self& s, Call& c) {
-          if (c.params.size() < 5 || (c.params.size() - 1) % 4 != 0) raise(-109);
-          const FileRef seq = fileRef(c.params[0]);
-          if (seq.memory != "SEQ") raise(-257);
-          std::vector<Element> elements;
-          for (std::size_t i = 1; i < c.params.size(); i += 4) {
-            Element e;
-            const FileRef wfm = fileRef(c.params[i]);
-            e.repetitions = integerParam(c.params[i + 1]);
-            e.marker1 = integerParam(c.params[i + 2]);
-            e.marker2 = integerParam(c.params[i + 3]);
-            if (e.repetitions < 1 || e.repetitions > 65535) raise(-222);
-            if (e.marker1 < 0 || e.marker2 < 0) raise(-222);
-            if (!isWaveformMemory(wfm.memory) || !s.waveforms_.count(wfm.name)) raise(-256);
-            e.waveform = wfm.name;
-            elements.push_back(std::move(e));
-          }
-          s.sequences_[seq.name] = std::move(elements);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          const FileRef seq = fileRef(c.params[0]);
-          const auto it = s.sequences_.find(seq.name);
-          if (seq.memory != "SEQ" || it == s.sequences_.end()) raise(-256);
-          std::string out;
-          for (const Element& e : it->second) {
-            if (!out.empty()) out += ',';
-            out += "\"WFM1:" + e.waveform + "\"," + std::to_string(e.repetitions) + ',' +
-                   std::to_string(e.marker1) + ',' + std::to_string(e.marker2);
-          }
-          c.reply = out;
-        });
-    add(
-        "[SOURce]:FREQuency:[CW|FIXed]",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.settings_.frequencyHz = ranged(numberValue(c.params[0], Unit::Hertz), 100e3, 6e9);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = formatNumber(s.settings_.frequencyHz);
-        });
-    add(
-        "[SOURce]:POWer:[LEVel]:[IMMediate]:[AMPLitude]",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.settings_.powerDbm = ranged(numberValue(c.params[0], Unit::DbMilliwatt), -136, 20);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = formatNumber(s.settings_.powerDbm);
-        });
-    add(
-        "[SOURce]:RADio:ARB:CLOCk:SRATe",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.settings_.sampleClockHz = ranged(numberValue(c.params[0], Unit::Hertz), 1, 100e6);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = formatNumber(s.settings_.sampleClockHz);
-        });
-    add(
-        "[SOURce]:DM:BBFilter",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          if (isKeyword(c.params[0], "THRough")) {
-            s.settings_.basebandFilter = "Through";
-            return;
-          }
-          const double f = choiceFrequency(c.params[0]);
-          if (near(f, 2.1e6))
-            s.settings_.basebandFilter = "2.1MHz";
-          else if (near(f, 40e6))
-            s.settings_.basebandFilter = "40MHz";
-          else
-            raise(-224);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = s.settings_.basebandFilter;
-        });
-    add(
-        "[SOURce]:RADio:ARB:RSCaling",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.settings_.runtimeScaling = ranged(numberValue(c.params[0], Unit::Percent), 1, 100);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = formatNumber(s.settings_.runtimeScaling);
-        });
-    add(
-        "[SOURce]:DM:IQATtenuation:AUTO",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.settings_.iqAttenuationAuto = booleanValue(c.params[0]);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = onOff(s.settings_.iqAttenuationAuto);
-        });
-    add(
-        "[SOURce]:DM:IQATtenuation:[LEVel]",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          // A value typed in takes the attenuation out of automatic mode.
-          s.settings_.iqAttenuationDb = ranged(numberValue(c.params[0], Unit::Decibel), 0, 40);
-          s.settings_.iqAttenuationAuto = false;
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = formatNumber(s.settings_.iqAttenuationDb);
-        });
-    add(
-        "[SOURce]:POWer:ALC:[STATe]",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.settings_.alc = booleanValue(c.params[0]);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = onOff(s.settings_.alc);
-        });
-    add(
-        "[SOURce]:RADio:ARB:MARKer:RFBLank",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.settings_.rfBlanking = booleanValue(c.params[0]);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = onOff(s.settings_.rfBlanking);
-        });
-    add(
-        "[SOURce]:RADio:ARB:MARKer:POLarity",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          if (isKeyword(c.params[0], "POSitive"))
-            s.settings_.markerPolarityNegative = false;
-          else if (isKeyword(c.params[0], "NEGative"))
-            s.settings_.markerPolarityNegative = true;
-          else
-            raise(-224);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = s.settings_.markerPolarityNegative ? "NEG" : "POS";
-        });
-    add(
-        "[SOURce]:RADio:ARB:CLOCk:REFerence",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          if (isKeyword(c.params[0], "INTernal"))
-            s.settings_.clockReferenceExternal = false;
-          else if (isKeyword(c.params[0], "EXTernal"))
-            s.settings_.clockReferenceExternal = true;
-          else
-            raise(-224);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = s.settings_.clockReferenceExternal ? "EXT" : "INT";
-        });
-    add(
-        "[SOURce]:RADio:ARB:RFILter",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          if (isKeyword(c.params[0], "THRough")) {
-            s.settings_.reconstructionFilter = "Through";
-            return;
-          }
-          const double f = choiceFrequency(c.params[0]);
-          if (near(f, 250e3))
-            s.settings_.reconstructionFilter = "250kHz";
-          else if (near(f, 2.5e6))
-            s.settings_.reconstructionFilter = "2.5MHz";
-          else if (near(f, 8e6))
-            s.settings_.reconstructionFilter = "8MHz";
-          else
-            raise(-224);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = s.settings_.reconstructionFilter;
-        });
-    add(
-        "OUTPut:MODulation:[STATe]",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.states_.modulation = booleanValue(c.params[0]);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = onOff(s.states_.modulation);
-        });
-    add(
-        "OUTPut:[STATe]",
-        [](Self& s, Call& c) {
-          expectCount(c.params, 1);
-          s.states_.rfOutput = booleanValue(c.params[0]);
-        },
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = onOff(s.states_.rfOutput);
-        });
-    add(
-        "MMEMory:DATA",
-        [](Self& s, Call& c) {
-          if (c.params.size() < 2) raise(-109);
-          if (c.params.size() > 2) raise(-108);
-          const FileRef ref = fileRef(c.params[0]);
-          if (c.params[1].kind != Param::Kind::Block) raise(-104);
-          if (!isWaveformMemory(ref.memory) && ref.memory != "MKR1") raise(-257);
-          s.store(ref.memory == "MKR1" ? "MKR1:" + ref.name : "WFM1:" + ref.name,
-                  *c.params[1].block);
-        },
-        nullptr);
-    add(
-        "SYSTem:ERRor:[NEXT]", nullptr,
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          if (s.errors_.empty()) {
-            c.reply = errorEntry(0);
-          } else {
-            c.reply = std::move(s.errors_.front());
-            s.errors_.pop_front();
-          }
-        },
-        true);
-    add(
-        "SYSTem:KELVane:STATe", nullptr,
-        [](Self& s, Call& c) {
-          expectCount(c.params, 0);
-          c.reply = s.stateLocked().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-        },
-        true);
+    addArbSelectionCommands(t);
+    addArbSequenceCommands(t);
+    addArbClockCommands(t);
+    addArbMarkersCommands(t);
+    addRfCommands(t);
+    addBasebandCommands(t);
+    addMemoryCommands(t);
     return t;
   }();
   return table;
@@ -589,7 +631,7 @@ nlohmann::json Instrument::state() const {
   return stateLocked();
 }
 
-nlohmann::json Instrument::stateLocked() const {
+nlohmann::json Instrument::filesState() const {
   using nlohmann::json;
   json files = {{"WFM1", json::object()}, {"MKR1", json::object()}};
   for (const auto& [name, f] : waveforms_)
@@ -600,6 +642,11 @@ nlohmann::json Instrument::stateLocked() const {
                            {"crc32", f.crc},
                            {"marker1Samples", f.marker1},
                            {"marker2Samples", f.marker2}};
+  return files;
+}
+
+nlohmann::json Instrument::sequencesState() const {
+  using nlohmann::json;
   json sequences = json::object();
   for (const auto& [name, elements] : sequences_) {
     json list = json::array();
@@ -610,45 +657,57 @@ nlohmann::json Instrument::stateLocked() const {
                       {"marker2", e.marker2}});
     sequences[name] = std::move(list);
   }
+  return sequences;
+}
+
+nlohmann::json Instrument::settingsState() const {
+  const Settings& st = settings_;
+  return {{"frequencyHz", st.frequencyHz},
+          {"powerDbm", st.powerDbm},
+          {"sampleClockHz", st.sampleClockHz},
+          {"basebandFilter", st.basebandFilter},
+          {"runtimeScaling", st.runtimeScaling},
+          {"iqAttenuationDb", st.iqAttenuationDb},
+          {"iqAttenuationAuto", st.iqAttenuationAuto},
+          {"alc", st.alc},
+          {"rfBlanking", st.rfBlanking},
+          {"markerPolarity", st.markerPolarityNegative ? "negative" : "positive"},
+          {"clockReference", st.clockReferenceExternal ? "external" : "internal"},
+          {"reconstructionFilter", st.reconstructionFilter}};
+}
+
+nlohmann::json Instrument::faultsState() const {
+  nlohmann::json faults = {{"dropAfterBlockBytes", nullptr},
+                           {"dropLimit", faults_.dropLimit},
+                           {"drops", cuts_},
+                           {"replyDelayMs", faults_.replyDelay.count()},
+                           {"failPattern", printable(faults_.failPattern)},
+                           {"failError", printable(faults_.failError)}};
+  if (faults_.dropAfterBlockBytes) faults["dropAfterBlockBytes"] = *faults_.dropAfterBlockBytes;
+  return faults;
+}
+
+nlohmann::json Instrument::stateLocked() const {
+  using nlohmann::json;
   json selected = nullptr;
   if (selected_)
     selected = {{"kind", selected_->sequence ? "sequence" : "waveform"}, {"name", selected_->name}};
-  const Settings& st = settings_;
   const std::size_t used = usedSamples();
-  json faults = {{"dropAfterBlockBytes", nullptr},
-                 {"dropLimit", faults_.dropLimit},
-                 {"drops", cuts_},
-                 {"replyDelayMs", faults_.replyDelay.count()},
-                 {"failPattern", printable(faults_.failPattern)},
-                 {"failError", printable(faults_.failError)}};
-  if (faults_.dropAfterBlockBytes) faults["dropAfterBlockBytes"] = *faults_.dropAfterBlockBytes;
   return {
       {"identification", kIdentification},
       {"memory",
        {{"capacitySamples", capacity_}, {"usedSamples", used}, {"freeSamples", capacity_ - used}}},
-      {"files", std::move(files)},
-      {"sequences", std::move(sequences)},
+      {"files", filesState()},
+      {"sequences", sequencesState()},
       {"selected", std::move(selected)},
-      {"settings",
-       {{"frequencyHz", st.frequencyHz},
-        {"powerDbm", st.powerDbm},
-        {"sampleClockHz", st.sampleClockHz},
-        {"basebandFilter", st.basebandFilter},
-        {"runtimeScaling", st.runtimeScaling},
-        {"iqAttenuationDb", st.iqAttenuationDb},
-        {"iqAttenuationAuto", st.iqAttenuationAuto},
-        {"alc", st.alc},
-        {"rfBlanking", st.rfBlanking},
-        {"markerPolarity", st.markerPolarityNegative ? "negative" : "positive"},
-        {"clockReference", st.clockReferenceExternal ? "external" : "internal"},
-        {"reconstructionFilter", st.reconstructionFilter}}},
+      {"settings", settingsState()},
       {"states",
        {{"arb", states_.arb}, {"rfOutput", states_.rfOutput}, {"modulation", states_.modulation}}},
       {"errorQueue", errors_},
       {"commands", commands_},
       {"commandsDropped", commandsDropped_},
       {"connections", {{"accepted", accepted_}, {"open", open_}, {"dropped", dropped_}}},
-      {"faults", std::move(faults)},
+      {"faults", faultsState()},
   };
 }
 

@@ -59,6 +59,15 @@ class Instrument {
     bool diagnostic = false;  // error and state queries: never failed by the fail fault
   };
   static const std::vector<Command>& commands();
+  static void add(std::vector<Command>& t, const char* header, Handler set, Handler query,
+                  bool diagnostic = false);
+  static void addArbSelectionCommands(std::vector<Command>& t);
+  static void addArbSequenceCommands(std::vector<Command>& t);
+  static void addArbClockCommands(std::vector<Command>& t);
+  static void addArbMarkersCommands(std::vector<Command>& t);
+  static void addRfCommands(std::vector<Command>& t);
+  static void addBasebandCommands(std::vector<Command>& t);
+  static void addMemoryCommands(std::vector<Command>& t);
 
   struct Settings {
     double frequencyHz = 1e9;
@@ -121,6 +130,10 @@ class Instrument {
   void log(const std::string& text);
   std::size_t usedSamples() const;
   nlohmann::json stateLocked() const;
+  nlohmann::json filesState() const;
+  nlohmann::json sequencesState() const;
+  nlohmann::json settingsState() const;
+  nlohmann::json faultsState() const;
   void runUnit(std::string_view unit, std::size_t base, Message& m,
                std::vector<std::string>& prefix, bool first, bool failing,
                std::vector<std::string>& replies);

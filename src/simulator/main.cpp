@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -66,15 +67,48 @@ void dump(const Simulator& sim) {
             << std::endl;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for.
+struct Invocation {
   SimulatorOptions options;
-  options.port = 5025;
   Faults faults;
   bool dumpOnExit = false;
   bool verbose = false;
+};
 
+// Applies option `arg` (its value from `next`); false for an unknown option.
+bool applyOption(const std::string& arg, const std::function<std::string()>& next, Invocation& in) {
+  if (arg == "--port") {
+    in.options.port = static_cast<std::uint16_t>(number(arg, next(), 65535));
+  } else if (arg == "--memory") {
+    const std::string m = next();
+    if (m != "8" && m != "32") usageError("--memory takes 8 or 32, not " + m);
+    in.options.memorySamples = static_cast<std::size_t>(std::stoul(m)) << 20;
+  } else if (arg == "--pty") {
+    in.options.pseudoTerminal = true;
+  } else if (arg == "--drop-after-block-bytes") {
+    in.faults.dropAfterBlockBytes = number(arg, next(), ~0ull);
+  } else if (arg == "--drop-limit") {
+    in.faults.dropLimit = number(arg, next(), ~0ull);
+  } else if (arg == "--reply-delay") {
+    in.faults.replyDelay = std::chrono::milliseconds(number(arg, next(), 3'600'000));
+  } else if (arg == "--fail-pattern") {
+    in.faults.failPattern = next();
+  } else if (arg == "--fail-error") {
+    in.faults.failError = next();
+  } else if (arg == "--dump-on-exit") {
+    in.dumpOnExit = true;
+  } else if (arg == "--verbose") {
+    in.verbose = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Reads the command line; --help prints the usage and exits.
+Invocation parseArguments(int argc, char** argv) {
+  Invocation in;
+  in.options.port = 5025;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -91,45 +125,39 @@ int main(int argc, char** argv) {
     };
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
-      return 0;
-    } else if (arg == "--port") {
-      options.port = static_cast<std::uint16_t>(number(arg, next(), 65535));
-    } else if (arg == "--memory") {
-      const std::string m = next();
-      if (m != "8" && m != "32") usageError("--memory takes 8 or 32, not " + m);
-      options.memorySamples = static_cast<std::size_t>(std::stoul(m)) << 20;
-    } else if (arg == "--pty") {
-      options.pseudoTerminal = true;
-    } else if (arg == "--drop-after-block-bytes") {
-      faults.dropAfterBlockBytes = number(arg, next(), ~0ull);
-    } else if (arg == "--drop-limit") {
-      faults.dropLimit = number(arg, next(), ~0ull);
-    } else if (arg == "--reply-delay") {
-      faults.replyDelay = std::chrono::milliseconds(number(arg, next(), 3'600'000));
-    } else if (arg == "--fail-pattern") {
-      faults.failPattern = next();
-    } else if (arg == "--fail-error") {
-      faults.failError = next();
-    } else if (arg == "--dump-on-exit") {
-      dumpOnExit = true;
-    } else if (arg == "--verbose") {
-      verbose = true;
-    } else {
-      usageError("unknown option " + arg);
+      std::exit(0);
     }
+    if (!applyOption(arg, next, in)) usageError("unknown option " + arg);
   }
-  if (verbose)
-    options.onMessage = [](const std::string& text) { std::cerr << "> " << text << std::endl; };
+  if (in.verbose)
+    in.options.onMessage = [](const std::string& text) { std::cerr << "> " << text << std::endl; };
+  return in;
+}
 
-  // The signals are taken by sigwait below; the serving threads inherit the blocked mask.
+// Serves until SIGINT, SIGTERM or SIGHUP; SIGUSR1 prints the state.
+void serveUntilSignalled(Simulator& sim, const sigset_t& signals) {
+  for (;;) {
+    int sig = 0;
+    if (sigwait(&signals, &sig) != 0) continue;
+    if (sig != SIGUSR1) return;
+    dump(sim);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Invocation in = parseArguments(argc, argv);
+
+  // The signals are taken by sigwait; the serving threads inherit the blocked mask.
   sigset_t signals;
   sigemptyset(&signals);
   for (int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1})
     sigaddset(&signals, s);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  Simulator sim(options);
-  sim.setFaults(faults);
+  Simulator sim(in.options);
+  sim.setFaults(in.faults);
   try {
     sim.start();
   } catch (const std::exception& e) {
@@ -137,19 +165,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cout << "listening on 127.0.0.1:" << sim.port() << '\n';
-  if (options.pseudoTerminal) std::cout << "serial on " << sim.pseudoTerminalPath() << '\n';
+  if (in.options.pseudoTerminal) std::cout << "serial on " << sim.pseudoTerminalPath() << '\n';
   std::cout << std::flush;
 
-  for (;;) {
-    int sig = 0;
-    if (sigwait(&signals, &sig) != 0) continue;
-    if (sig == SIGUSR1) {
-      dump(sim);
-      continue;
-    }
-    break;
-  }
+  serveUntilSignalled(sim, signals);
   sim.stop();
-  if (dumpOnExit) dump(sim);
+  if (in.dumpOnExit) dump(sim);
   return 0;
 }

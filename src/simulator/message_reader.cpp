@@ -59,90 +59,124 @@ void MessageReader::finish(const std::function<void(Message&&)>& onMessage) {
   onMessage(std::move(done));
 }
 
+// Text outside a block: a line end finishes the message; '#' outside quotes may open a block.
+const char* MessageReader::feedText(const char* p,
+                                    const std::function<void(Message&&)>& onMessage) {
+  const char c = *p++;
+  if (c == '\n') {
+    finish(onMessage);
+  } else if (quote_ != 0) {
+    if (c == quote_) quote_ = 0;
+    appendText(c);
+  } else if (c == '"' || c == '\'') {
+    quote_ = c;
+    appendText(c);
+  } else {
+    appendText(c);
+    if (c == '#') state_ = State::BlockDigit;
+  }
+  return p;
+}
+
+// The digit after '#': 0 opens an indefinite block, 1 to 9 the count of length digits.
+const char* MessageReader::feedBlockDigit(const char* p) {
+  const char c = *p;
+  if (c == '0') {
+    appendText(c);
+    startBlock(0, true);
+    state_ = State::Indefinite;
+    return p + 1;
+  }
+  if (c >= '1' && c <= '9') {
+    appendText(c);
+    lengthDigits_ = c - '0';
+    blockLength_ = 0;
+    state_ = State::BlockLength;
+    return p + 1;
+  }
+  state_ = State::Text;  // "#H1F" and the like: a non-decimal number, not a block
+  return p;
+}
+
+const char* MessageReader::feedBlockLength(const char* p) {
+  const char c = *p;
+  if (c < '0' || c > '9') {
+    current_.badBlockHeader = true;
+    state_ = State::Text;
+    return p;
+  }
+  appendText(c);
+  blockLength_ = blockLength_ * 10 + static_cast<std::uint64_t>(c - '0');
+  if (--lengthDigits_ == 0) {
+    startBlock(blockLength_, false);
+    state_ = blockLength_ == 0 ? State::Text : State::BlockData;
+  }
+  return p + 1;
+}
+
+// Block bytes up to the declared length, or up to `cutAfter` of them (the drop fault).
+const char* MessageReader::feedBlockData(const char* p, const char* end,
+                                         std::optional<std::uint64_t> cutAfter, bool& cut) {
+  std::uint64_t want = blockLength_ - blockReceived_;
+  const bool cutting = cutAfter && *cutAfter < blockLength_;
+  if (cutting) {
+    if (blockReceived_ >= *cutAfter) {
+      cut = true;
+      return p;
+    }
+    want = std::min(want, *cutAfter - blockReceived_);
+  }
+  const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(want, end - p));
+  appendBlock(p, n);
+  p += n;
+  if (cutting && blockReceived_ >= *cutAfter) {
+    cut = true;
+    return p;
+  }
+  if (blockReceived_ == blockLength_) state_ = State::Text;
+  return p;
+}
+
+// An indefinite block runs to the line end, which also ends the message.
+const char* MessageReader::feedIndefinite(const char* p, const char* end,
+                                          const std::function<void(Message&&)>& onMessage) {
+  const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+  const char* stop = lf ? lf : end;
+  appendBlock(p, stop - p);
+  p = stop;
+  if (lf) {
+    ++p;
+    finish(onMessage);
+  }
+  return p;
+}
+
 MessageReader::Result MessageReader::feed(std::span<const char> bytes,
                                           const std::function<void(Message&&)>& onMessage,
                                           std::optional<std::uint64_t> cutAfter) {
   const char* p = bytes.data();
   const char* const end = p + bytes.size();
-  while (p < end) {
+  bool cut = false;
+  while (p < end && !cut) {
     switch (state_) {
-      case State::Text: {
-        const char c = *p++;
-        if (c == '\n') {
-          finish(onMessage);
-        } else if (quote_ != 0) {
-          if (c == quote_) quote_ = 0;
-          appendText(c);
-        } else if (c == '"' || c == '\'') {
-          quote_ = c;
-          appendText(c);
-        } else {
-          appendText(c);
-          if (c == '#') state_ = State::BlockDigit;
-        }
+      case State::Text:
+        p = feedText(p, onMessage);
         break;
-      }
-      case State::BlockDigit: {
-        const char c = *p;
-        if (c == '0') {
-          ++p;
-          appendText(c);
-          startBlock(0, true);
-          state_ = State::Indefinite;
-        } else if (c >= '1' && c <= '9') {
-          ++p;
-          appendText(c);
-          lengthDigits_ = c - '0';
-          blockLength_ = 0;
-          state_ = State::BlockLength;
-        } else {
-          state_ = State::Text;  // "#H1F" and the like: a non-decimal number, not a block
-        }
+      case State::BlockDigit:
+        p = feedBlockDigit(p);
         break;
-      }
-      case State::BlockLength: {
-        const char c = *p;
-        if (c < '0' || c > '9') {
-          current_.badBlockHeader = true;
-          state_ = State::Text;
-          break;
-        }
-        ++p;
-        appendText(c);
-        blockLength_ = blockLength_ * 10 + static_cast<std::uint64_t>(c - '0');
-        if (--lengthDigits_ == 0) {
-          startBlock(blockLength_, false);
-          state_ = blockLength_ == 0 ? State::Text : State::BlockData;
-        }
+      case State::BlockLength:
+        p = feedBlockLength(p);
         break;
-      }
-      case State::BlockData: {
-        std::uint64_t want = blockLength_ - blockReceived_;
-        if (cutAfter && *cutAfter < blockLength_) {
-          if (blockReceived_ >= *cutAfter) return Result::Cut;
-          want = std::min(want, *cutAfter - blockReceived_);
-        }
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(want, end - p));
-        appendBlock(p, n);
-        p += n;
-        if (cutAfter && *cutAfter < blockLength_ && blockReceived_ >= *cutAfter) return Result::Cut;
-        if (blockReceived_ == blockLength_) state_ = State::Text;
+      case State::BlockData:
+        p = feedBlockData(p, end, cutAfter, cut);
         break;
-      }
-      case State::Indefinite: {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        const char* stop = lf ? lf : end;
-        appendBlock(p, stop - p);
-        p = stop;
-        if (lf) {
-          ++p;
-          finish(onMessage);
-        }
+      case State::Indefinite:
+        p = feedIndefinite(p, end, onMessage);
         break;
-      }
     }
   }
-  return Result::Consumed;
+  return cut ? Result::Cut : Result::Consumed;
 }
 
 }  // namespace kelvane::simulator

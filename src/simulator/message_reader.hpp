@@ -58,6 +58,13 @@ class MessageReader {
   std::uint64_t blockLength_ = 0;
   std::uint64_t blockReceived_ = 0;
 
+  const char* feedText(const char* p, const std::function<void(Message&&)>& onMessage);
+  const char* feedBlockDigit(const char* p);
+  const char* feedBlockLength(const char* p);
+  const char* feedBlockData(const char* p, const char* end, std::optional<std::uint64_t> cutAfter,
+                            bool& cut);
+  const char* feedIndefinite(const char* p, const char* end,
+                             const std::function<void(Message&&)>& onMessage);
   void appendText(char c);
   void startBlock(std::uint64_t length, bool indefinite);
   void appendBlock(const char* data, std::size_t n);

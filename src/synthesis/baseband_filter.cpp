@@ -169,48 +169,32 @@ std::vector<Complex> holdFilter(std::span<const Complex> frame, double oversampl
   return out;
 }
 
-// out(n) = sum_k h(k) frame((n + d - k) mod N): the circular convolution advanced by d samples.
-std::vector<Complex> circularFilter(std::span<const Complex> frame, const std::vector<double>& h) {
+// One output of the circular filter whose window wraps round the frame: s may be negative and
+// the window may wrap several times when the frame is short.
+void wrappedOutput(std::span<const Complex> frame, const std::vector<V2>& hr, std::size_t d,
+                   std::size_t i, Complex* out) {
   const std::size_t n = frame.size();
-  const std::size_t L = h.size();
-  std::vector<Complex> out(n);
-  if (n == 0 || L == 0) return out;
-  const std::size_t d = L / 2;
-  // Reversed duplicated taps: out(n) = sum_i hr(i) frame(s + i), s = n + d - (L - 1).
-  std::vector<V2> hr(L);
-  for (std::size_t i = 0; i < L; ++i)
-    hr[i] = dup(h[L - 1 - i]);
-
-  // Outputs whose window frame(s .. s + L - 1) does not wrap: lo <= n <= hi.
-  const std::size_t lo = L - 1 - d;
-  const std::size_t hi = n >= L ? n - 1 - d : 0;
-  const bool bulk = n >= L;
-
-  auto wrapped = [&](std::size_t i) {
-    // s may be negative and the window may wrap several times when the frame is short.
-    const long long N = static_cast<long long>(n);
-    long long s =
-        static_cast<long long>(i) + static_cast<long long>(d) - static_cast<long long>(L - 1);
-    s %= N;
-    if (s < 0) s += N;
-    std::size_t idx = static_cast<std::size_t>(s);
-    V2 acc{0, 0};
-    for (std::size_t k = 0; k < L; ++k) {
-      acc += hr[k] * load(&frame[idx]);
-      if (++idx == n) idx = 0;
-    }
-    store(&out[i], acc);
-  };
-
-  if (!bulk) {
-    for (std::size_t i = 0; i < n; ++i)
-      wrapped(i);
-    return out;
+  const std::size_t L = hr.size();
+  const long long N = static_cast<long long>(n);
+  long long s =
+      static_cast<long long>(i) + static_cast<long long>(d) - static_cast<long long>(L - 1);
+  s %= N;
+  if (s < 0) s += N;
+  std::size_t idx = static_cast<std::size_t>(s);
+  V2 acc{0, 0};
+  for (std::size_t k = 0; k < L; ++k) {
+    acc += hr[k] * load(&frame[idx]);
+    if (++idx == n) idx = 0;
   }
-  for (std::size_t i = 0; i < lo; ++i)
-    wrapped(i);
+  store(out, acc);
+}
+
+// Outputs lo .. hi, whose windows frame(i + d - (L - 1) ...) do not wrap. Four outputs at a time
+// share each tap and a sliding window of samples.
+void bulkOutputs(std::span<const Complex> frame, const std::vector<V2>& hr, std::size_t d,
+                 std::size_t lo, std::size_t hi, Complex* out) {
+  const std::size_t L = hr.size();
   std::size_t i = lo;
-  // Four outputs at a time share each tap and a sliding window of samples.
   for (; i + 3 <= hi; i += 4) {
     const Complex* x = &frame[i + d - (L - 1)];
     V2 a0{0, 0}, a1{0, 0}, a2{0, 0}, a3{0, 0};
@@ -238,8 +222,33 @@ std::vector<Complex> circularFilter(std::span<const Complex> frame, const std::v
       acc += hr[k] * load(x + k);
     store(&out[i], acc);
   }
-  for (i = hi + 1; i < n; ++i)
-    wrapped(i);
+}
+
+// out(n) = sum_k h(k) frame((n + d - k) mod N): the circular convolution advanced by d samples.
+std::vector<Complex> circularFilter(std::span<const Complex> frame, const std::vector<double>& h) {
+  const std::size_t n = frame.size();
+  const std::size_t L = h.size();
+  std::vector<Complex> out(n);
+  if (n == 0 || L == 0) return out;
+  const std::size_t d = L / 2;
+  // Reversed duplicated taps: out(n) = sum_i hr(i) frame(s + i), s = n + d - (L - 1).
+  std::vector<V2> hr(L);
+  for (std::size_t i = 0; i < L; ++i)
+    hr[i] = dup(h[L - 1 - i]);
+
+  if (n < L) {
+    for (std::size_t i = 0; i < n; ++i)
+      wrappedOutput(frame, hr, d, i, &out[i]);
+    return out;
+  }
+  // Outputs whose window does not wrap: lo <= i <= hi.
+  const std::size_t lo = L - 1 - d;
+  const std::size_t hi = n - 1 - d;
+  for (std::size_t i = 0; i < lo; ++i)
+    wrappedOutput(frame, hr, d, i, &out[i]);
+  bulkOutputs(frame, hr, d, lo, hi, out.data());
+  for (std::size_t i = hi + 1; i < n; ++i)
+    wrappedOutput(frame, hr, d, i, &out[i]);
   return out;
 }
 
