@@ -61,6 +61,32 @@ std::optional<double> parseNumber(std::string_view text) {
   return std::strtod(s.c_str(), nullptr);
 }
 
+std::optional<std::vector<double>> parseNumberList(std::string_view text) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (!text.empty() && blank(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && blank(text.back()))
+    text.remove_suffix(1);
+  if (!text.empty() && text.front() == '[') {
+    if (text.back() != ']') return std::nullopt;
+    text = text.substr(1, text.size() - 2);
+  }
+  std::vector<double> numbers;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = start;
+    while (end < text.size() && !blank(text[end]) && text[end] != ',' && text[end] != ';')
+      ++end;
+    if (end > start) {
+      const auto n = parseNumber(text.substr(start, end - start));
+      if (!n) return std::nullopt;
+      numbers.push_back(*n);
+    }
+    start = end + 1;
+  }
+  return numbers;
+}
+
 namespace {
 std::string expandEscapes(std::string_view f) {
   std::string out;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace kelvane::runtime {
 
@@ -21,6 +22,11 @@ std::string formatG(double x);
 // Reads one real number in decimal or exponent notation, blanks allowed around it ("  4.5e2 ").
 // Anything else, the empty text included, gives no value.
 std::optional<double> parseNumber(std::string_view text);
+
+// Reads a text as a list of numbers: numbers separated by blanks, commas or semicolons,
+// optionally inside one pair of square brackets ("1.5", "1 2 3", "[1, 2]"). An empty text gives
+// an empty list; a text with anything that is not a number gives no value.
+std::optional<std::vector<double>> parseNumberList(std::string_view text);
 
 // One argument of sprintfText: a number or a text.
 using FormatArg = std::variant<double, std::string>;
