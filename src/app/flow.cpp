@@ -6,6 +6,7 @@
 #include "coding/testdata.hpp"
 #include "instrument/download.hpp"
 #include "instrument/playback.hpp"
+#include "instrument/transport.hpp"
 
 namespace kelvane::app {
 
@@ -141,16 +142,20 @@ DownloadOutcome download(FlowContext& flow) {
   outcome.started = true;
 
   Busy busy(flow);
+  bool cancelled = false;
   auto store = [&](const synthesis::Waveform& w, const std::string& name) {
     const instrument::Status s =
         instrument::VelDownLoadWrap(w.samples, w.markers, name, state.configuration, flow.dialogs);
     if (!s.ok()) {
       outcome.errors.push_back(s.message);
       flow.dialogs.error(s.message, "Download Error");
+      cancelled = s.code == instrument::status::kCancelled;
     }
     return s.ok();
   };
   outcome.trafficStored = store(state.traffic, trafficName);
+  // An operator who cancelled wants the download to stop, not the next waveform to start.
+  if (cancelled) return outcome;
   outcome.controlStored = store(state.control, controlName);
   if (!outcome.trafficStored || !outcome.controlStored) return outcome;
 

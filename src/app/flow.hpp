@@ -67,7 +67,8 @@ struct DownloadOutcome {
 };
 
 // Download: traffic then control waveform (one "Download Error" box per failure; the control
-// waveform is downloaded even when the traffic one failed), then, only when both are stored, the
+// waveform is downloaded even when the traffic one failed, but not after the operator cancelled
+// the traffic one), then, only when both are stored, the
 // sequence and play, and the "Download Completed" message; a failed sequence shows its message
 // under "Error Occured During Instrument Setup", and so does a failed play after the completion
 // message.

@@ -32,6 +32,9 @@ namespace {
 std::atomic<std::uint64_t> gConnections{0};
 std::atomic<std::uint64_t> gPartialWrites{0};
 
+// The operator cancelled a download part way: the connection is dropped.
+struct Cancelled {};
+
 // A failure that ends the operation with this status; the connection stays usable.
 struct OpFailure {
   int code;
@@ -65,6 +68,7 @@ using Sessions = std::map<std::string, Session>;
 // short accesses only, never while the reporter runs or while I/O waits.
 struct State {
   std::atomic<bool> busy{false};
+  std::atomic<bool> cancel{false};  // the operator asked the running download to stop
   std::mutex mutex;
   TransportSettings settings;
   std::shared_ptr<const ProgressReporter> progress;
@@ -383,6 +387,9 @@ Status run(const Configuration& config, bool retry, Op op) {
         dropSession(st, t.key);
         if (d.kind == Failure::Lost && !fresh && retry && attempt == 0) continue;
         return {codeOf(d.kind), d.message};
+      } catch (const Cancelled&) {
+        dropSession(st, t.key);
+        return {status::kCancelled, "download cancelled"};
       }
     }
   });
@@ -459,6 +466,7 @@ class DownloadWriter {
       write(out, false);
       sent_ += out.size();
       report();
+      if (state().cancel.exchange(false)) throw Cancelled{};
     }
     write(std::string_view("\n"), true);
   }
@@ -489,6 +497,7 @@ Status storeWaveform(Scpi& scpi, const DownloadData& d) {
   const std::string name(d.name);
   const std::uint64_t n = d.iq.size();
   DownloadWriter writer(scpi, d.name, n);
+  state().cancel.store(false);
   writer.report();
   std::string done;
   try {
@@ -547,6 +556,10 @@ ProgressReporter setProgressReporter(ProgressReporter reporter) {
     previous = std::exchange(state().progress, std::move(installed));
   }
   return previous ? *previous : ProgressReporter{};
+}
+
+void cancelDownload() {
+  state().cancel.store(true);
 }
 
 TransportStatistics transportStatistics() {

@@ -65,6 +65,12 @@ using ProgressReporter = std::function<void(const DownloadProgress&)>;
 // Installs `reporter` for the process (an empty one reports nothing); returns the previous one.
 ProgressReporter setProgressReporter(ProgressReporter reporter);
 
+// Asks the download in progress to stop before its next chunk (the progress box's Cancel). The
+// download returns kCancelled with "download cancelled" and closes the connection, whose
+// instrument holds a partial block. Safe from any thread; a request made while no download runs
+// is forgotten when the next one starts.
+void cancelDownload();
+
 // Counters since the process started, for diagnostics.
 struct TransportStatistics {
   std::uint64_t connectionsOpened = 0;
