@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "coding/modparams.hpp"
+#include "runtime/text.hpp"
 
 namespace kelvane::app {
 
@@ -10,6 +11,20 @@ namespace {
 constexpr double kChipsPerFrame = 32768;  // 16 slots of 2048 chips
 constexpr double kMaxSequenceFrames = 48;
 }  // namespace
+
+UnitDisplay frequencyDisplay(double hz, int units) {
+  static const char* const kUnits[] = {"Hz", "kHz", "MHz", "GHz"};
+  UnitDisplay d;
+  double scale = 1;
+  while (d.entry < units && d.entry < 4 && hz >= scale * 1000) {
+    scale *= 1000;
+    ++d.entry;
+  }
+  d.value = hz / scale;
+  d.number = runtime::numToText(d.value);
+  d.unit = kUnits[d.entry - 1];
+  return d;
+}
 
 double sampleRate(const Parameters& p) {
   return kChipRate * p.oversampleRatio;

@@ -13,9 +13,9 @@
 namespace kelvane::library {
 
 using registry::Args;
-using registry::BitRow;
 using registry::Binder;
 using registry::bindTyped;
+using registry::BitRow;
 using registry::Convert;
 using registry::dispatch;
 using registry::Library;
@@ -25,15 +25,21 @@ using registry::typed;
 using runtime::Value;
 
 // Core binders (Qt-free), one per subsystem.
-void bindCoding(Library& lib);      // packets, turbo code, scrambler, interleaver, modulation,
-                                    // test data, PN generators, channel frequencies
-void bindSynthesis(Library& lib);   // pilot/MAC/preamble, spreading, phase equalizer,
-                                    // upsampling, the synthesis driver
-void bindFilter(Library& lib);      // baseband filter design and filtering
-void bindInstrument(Library& lib);  // transport, I/O, download, sequence and playback,
-                                    // waveform files
-void bindFrame(Library& lib);       // parameter and configuration files, compareStruct
-void bindApp(Library& lib);         // the application state and its named variables
+void bindCoding(Library& lib);       // packets, turbo code, scrambler, interleaver, modulation,
+                                     // test data, PN generators, channel frequencies
+void bindSynthesis(Library& lib);    // pilot/MAC/preamble, spreading, phase equalizer,
+                                     // upsampling, the synthesis driver
+void bindFilter(Library& lib);       // baseband filter design and filtering
+void bindInstrument(Library& lib);   // transport, I/O, download, sequence and playback,
+                                     // waveform files
+void bindFrame(Library& lib);        // parameter and configuration files, compareStruct
+void bindApp(Library& lib);          // the application state and its named variables
+void bindToolkitCore(Library& lib);  // the name utilities isvarname and iskeyword
+
+// Window binders (Qt), in the window list.
+void bindToolkit(Library& lib);      // openfig, guihandles, guidata, movegui, images
+void bindAppWindow(Library& lib);    // the entry, the main window and the window helpers
+void bindFrameWindow(Library& lib);  // the menu bar
 
 // The core list, in binding order.
 std::span<const Binder> coreBinders();

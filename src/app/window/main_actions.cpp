@@ -1,0 +1,91 @@
+#include "app/window/main_actions.hpp"
+
+#include <QApplication>
+#include <QPointer>
+#include <QProgressDialog>
+#include <cstdio>
+#include <memory>
+
+#include "app/flow.hpp"
+#include "app/state.hpp"
+#include "toolkit/dialogs.hpp"
+#include "toolkit/modal.hpp"
+#include "toolkit/objects.hpp"
+#include "toolkit/properties.hpp"
+
+namespace kelvane::app::window {
+
+using runtime::Value;
+namespace tk = kelvane::toolkit;
+
+namespace {
+
+// The flow with the window's dialogs and its watch pointer on the main window.
+FlowContext flowFor(const Value& handles) {
+  Value main;
+  if (handles.isRecord() && handles.hasField("main")) main = handles.field("main");
+  return FlowContext{currentState(), toolkit::dialogs(), [main](bool busy) {
+                       if (main.isHandle() && tk::isValidHandle(main))
+                         tk::set(main, "Pointer", Value::text(busy ? "watch" : "arrow"));
+                     }};
+}
+
+QString progressText(const instrument::DownloadProgress& p) {
+  const double mb = 1e-6;
+  return QString("Downloading \"%1\"\n%2 of %3 MB")
+      .arg(QString::fromStdString(std::string(p.waveformName)))
+      .arg(p.bytesSent * mb, 0, 'f', 1)
+      .arg(p.bytesTotal * mb, 0, 'f', 1);
+}
+
+}  // namespace
+
+void calculateButton(const Value& handles) {
+  FlowContext flow = flowFor(handles);
+  calculate(flow);
+}
+
+void downloadButton(const Value& handles) {
+  FlowContext flow = flowFor(handles);
+  download(flow);
+}
+
+void refreshButton(const Value& handles) {
+  FlowContext flow = flowFor(handles);
+  refresh(flow);
+}
+
+double areWaveformsReady(const Value& handles) {
+  FlowContext flow = flowFor(handles);
+  return app::areWaveformsReady(flow) ? 1 : 0;
+}
+
+instrument::ProgressReporter progressBox() {
+  auto box = std::make_shared<QPointer<QProgressDialog>>();
+  return [box](const instrument::DownloadProgress& p) {
+    QProgressDialog* dialog = *box;
+    if (!dialog) {
+      dialog = new QProgressDialog(QApplication::activeWindow());
+      dialog->setWindowTitle("Download");
+      dialog->setWindowModality(Qt::ApplicationModal);
+      dialog->setAutoClose(false);
+      dialog->setAutoReset(false);
+      dialog->setMinimumDuration(0);
+      dialog->setRange(0, 1000);
+      dialog->setAttribute(Qt::WA_DeleteOnClose);
+      QObject::connect(dialog, &QProgressDialog::canceled, [] { instrument::cancelDownload(); });
+      *box = dialog;
+    }
+    const bool starting = p.bytesSent == 0;
+    dialog->setLabelText(progressText(p));
+    dialog->setValue(p.bytesTotal ? static_cast<int>(1000.0 * p.bytesSent / p.bytesTotal) : 1000);
+    if (starting && !dialog->isVisible()) {
+      dialog->show();
+      tk::modalStarted();
+    }
+    QApplication::processEvents();  // paint, and take a click on Cancel
+    if (p.bytesSent >= p.bytesTotal && *box) (*box)->close();
+  };
+}
+
+}  // namespace kelvane::app::window

@@ -1,0 +1,79 @@
+// kelvane: the desktop program. It loads the library, runs the application entry, keeps the
+// window toolkit's events running while the main window exists, then terminates the library.
+//
+//   kelvane [Qt options such as -platform offscreen] [--screenshots DIR]
+//
+// --screenshots DIR starts without the splash wait, renders every window to DIR/<name>.png and
+// exits.
+#include <QApplication>
+#include <QDir>
+#include <QPointer>
+#include <QWidget>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/window/main_window.hpp"
+#include "host/screenshots.hpp"
+#include "library/process.hpp"
+#include "registry/registry.hpp"
+#include "toolkit/objects.hpp"
+#include "toolkit/qt_dialogs.hpp"
+
+extern "C" void Qarn_FTM_c_libInitialize();
+extern "C" void Qarn_FTM_c_libTerminate();
+
+namespace {
+
+const char* kUsage =
+    "usage: kelvane [Qt options] [--screenshots DIR]\n"
+    "Kelvane generates cdma2000 1xEV-DO forward-link test signals and plays them on a\n"
+    "signal generator. --screenshots DIR renders every window to DIR and exits.\n";
+
+// Runs the events while the main window exists.
+int runWhileMainWindowExists(QApplication& app) {
+  QPointer<QWidget> main = kelvane::toolkit::windowOf(kelvane::app::window::mainWindow());
+  if (!main) return 1;
+  QObject::connect(main, &QObject::destroyed, &app, &QApplication::quit);
+  return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);  // takes the Qt options out of argv
+  QApplication::setApplicationName("Kelvane");
+  QApplication::setQuitOnLastWindowClosed(false);
+  std::string screenshots;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--screenshots") == 0 && i + 1 < argc) {
+      screenshots = argv[++i];
+    } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else {
+      std::fprintf(stderr, "kelvane: unknown argument %s\n%s", argv[i], kUsage);
+      return 2;
+    }
+  }
+
+  kelvane::toolkit::QtDialogs dialogs;
+  int code = 0;
+  try {
+    Qarn_FTM_c_libInitialize();
+    kelvane::library::installProcessHooks({.dialogs = &dialogs});
+    if (!screenshots.empty()) {
+      kelvane::app::window::setSplashWait(false);
+      code = kelvane::host::writeScreenshots(QDir(QString::fromStdString(screenshots)));
+    } else {
+      kelvane::registry::call("Qarn_FTM_c", {}, 0);
+      code = runWhileMainWindowExists(app);
+    }
+    kelvane::library::installProcessHooks({});
+    Qarn_FTM_c_libTerminate();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kelvane: %s\n", e.what());
+    return 1;
+  }
+  return code;
+}

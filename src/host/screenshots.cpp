@@ -1,0 +1,103 @@
+#include "host/screenshots.hpp"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QWidget>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/state.hpp"
+#include "app/window/figure_helpers.hpp"
+#include "library/state_variables.hpp"
+#include "registry/registry.hpp"
+#include "toolkit/figures.hpp"
+#include "toolkit/modal.hpp"
+#include "toolkit/objects.hpp"
+#include "toolkit/qt_dialogs.hpp"
+
+namespace kelvane::host {
+
+using runtime::Value;
+namespace tk = kelvane::toolkit;
+
+namespace {
+
+void settle() {
+  for (int i = 0; i < 5; ++i)
+    QApplication::processEvents();
+}
+
+bool save(QWidget* window, const QDir& folder, const char* name) {
+  if (!window) {
+    std::fprintf(stderr, "kelvane: no window to render as %s\n", name);
+    return false;
+  }
+  settle();
+  const QString file = folder.filePath(QString(name) + ".png");
+  if (!window->grab().save(file)) {
+    std::fprintf(stderr, "kelvane: cannot write %s\n", file.toStdString().c_str());
+    return false;
+  }
+  std::printf("wrote %s\n", file.toStdString().c_str());
+  return true;
+}
+
+// Renders a window that is shown modally by `open`, then presses `close` in it.
+bool saveModal(const QDir& folder, const char* name, const char* close,
+               const std::function<void()>& open) {
+  bool ok = false;
+  tk::whenModal([&] {
+    ok = save(QApplication::activeModalWidget(), folder, name);
+    tk::pressButton(close);
+  });
+  open();
+  tk::clearModalActions();
+  return ok;
+}
+
+}  // namespace
+
+int writeScreenshots(const QDir& folder) {
+  if (!folder.exists() && !QDir().mkpath(folder.path())) {
+    std::fprintf(stderr, "kelvane: cannot create %s\n", folder.path().toStdString().c_str());
+    return 1;
+  }
+  const Value fig = registry::call("Qarn_FTM_GUI_c", {}, 1).at(0);
+  QWidget* main = tk::windowOf(fig);
+  bool ok = save(main, folder, "main_window");
+
+  const Value splash = app::window::KR_Splash();
+  ok = save(tk::windowOf(splash), folder, "splash") && ok;
+  tk::deleteObject(splash);
+
+  ok = saveModal(folder, "about", "OK",
+                 [&] {
+                   registry::call("KR_About", {fig, registry::getVariable("appInfo")}, 0);
+                 }) &&
+       ok;
+
+  const Value panelHandles = tk::guidata(fig);
+  ok = saveModal(folder, "advanced_settings", "Cancel",
+                 [&] {
+                   registry::call(
+                       "Velconfig_c",
+                       {Value::text("pbAdvancedSettings_Callback"), Value(), Value(), panelHandles},
+                       0);
+                 }) &&
+       ok;
+  ok = saveModal(folder, "channel_number", "Cancel",
+                 [&] {
+                   registry::call("Qarn_ChannelNumberToFreqGUI",
+                                  {Value::scalar(1), Value::scalar(1), Value::scalar(500)}, 4);
+                 }) &&
+       ok;
+
+  tk::deleteObject(fig);
+  settle();
+  return ok ? 0 : 1;
+}
+
+}  // namespace kelvane::host
