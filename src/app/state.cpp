@@ -1,8 +1,5 @@
 #include "app/state.hpp"
 
-#include <chrono>
-#include <ctime>
-
 #include "app/derived.hpp"
 #include "app/record_fields.hpp"
 #include "coding/channel_frequency.hpp"
@@ -66,22 +63,6 @@ void AppState::recordCalculation(const std::array<double, 6>& clock) {
 bool AppState::parametersChangedSinceCalculation() const {
   if (!appInfo.LastCaluclatedParameterSet) return true;
   return !frame::compareStruct(toValue(*appInfo.LastCaluclatedParameterSet), toValue(parameters));
-}
-
-std::array<double, 6> clockNow() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&t, &local);
-  const auto sinceSecond =
-      now - std::chrono::system_clock::from_time_t(t);  // the fraction of the current second
-  const double fraction = std::chrono::duration<double>(sinceSecond).count();
-  return {static_cast<double>(local.tm_year + 1900),
-          static_cast<double>(local.tm_mon + 1),
-          static_cast<double>(local.tm_mday),
-          static_cast<double>(local.tm_hour),
-          static_cast<double>(local.tm_min),
-          static_cast<double>(local.tm_sec) + (fraction >= 0 && fraction < 1 ? fraction : 0)};
 }
 
 namespace {

@@ -12,6 +12,7 @@
 
 #include "app/records.hpp"
 #include "instrument/records.hpp"
+#include "runtime/clock.hpp"
 #include "runtime/value.hpp"
 #include "synthesis/waveform.hpp"
 
@@ -56,7 +57,9 @@ class AppState {
 };
 
 // The current clock reading: year, month, day, hour, minute, seconds (with fraction).
-std::array<double, 6> clockNow();
+inline std::array<double, 6> clockNow() {
+  return runtime::clockNow();
+}
 
 // The instance of the initialized library; throws runtime::Error when there is none.
 AppState& currentState();

@@ -198,7 +198,6 @@ void bindHelpers(Table& ops) {
 }  // namespace
 
 void bindAppWindow(Library& lib) {
-  declareWindowModules(lib);
   Table& ops = lib.operations();
   Table& gui = lib.module("Qarn_FTM_GUI_c");
   ops.bind("Qarn_FTM_c", [](Args, int) -> Outputs {

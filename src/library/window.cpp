@@ -3,11 +3,14 @@
 #include <array>
 
 #include "library/binders.hpp"
+#include "library/window_modules.hpp"
 
 namespace kelvane::library {
 
 namespace {
-constexpr std::array<Binder, 3> kWindowBinders = {bindToolkit, bindFrameWindow, bindAppWindow};
+// The window modules' tables are declared first; each binder then binds its operations.
+constexpr std::array<Binder, 4> kWindowBinders = {declareWindowModules, bindToolkit,
+                                                  bindFrameWindow, bindAppWindow};
 }  // namespace
 
 std::span<const Binder> windowBinders() {

@@ -101,13 +101,16 @@ TEST_F(Layouts, EveryCallbackExistsInItsModuleAndEveryWindowHasItsTags) {
         ++callbacks;
       }
     }
-    if (name != "KR_Splash") EXPECT_GT(callbacks, 0) << name;
+    if (name != "KR_Splash") {
+      EXPECT_GT(callbacks, 0) << name;
+    }
     const auto it = requiredTags().find(name);
-    if (it != requiredTags().end())
+    if (it != requiredTags().end()) {
       for (const auto& tag : it->second)
         EXPECT_TRUE(window->objectName().toStdString() == tag ||
                     window->findChild<QObject*>(QString::fromStdString(tag)))
             << name << " lacks the tag " << tag;
+    }
     delete window;
   }
   for (const auto& [name, tags] : requiredTags())
