@@ -85,6 +85,68 @@ TEST_F(Cli, CallReachesOperationsByNameAndReportsRunTimeErrors) {
   EXPECT_EQ(cli("nonsense").code, 2);
 }
 
+// `depth` arrays nested in each other around `inner`: [[[inner]]].
+std::string nestedArrays(int depth, const std::string& inner) {
+  return std::string(static_cast<std::size_t>(depth), '[') + inner +
+         std::string(static_cast<std::size_t>(depth), ']');
+}
+
+// `depth` records nested in each other around `inner`: {"a":{"a":inner}}.
+std::string nestedRecords(int depth, const std::string& inner) {
+  std::string s;
+  for (int i = 0; i < depth; ++i)
+    s += "{\"a\":";
+  return s + inner + std::string(static_cast<std::size_t>(depth), '}');
+}
+
+TEST_F(Cli, DeeplyNestedArgumentsAreRefusedWithAMessage) {
+  // Arguments are written to files and passed as "$(cat FILE)" to keep the shell command short.
+  auto callWith = [&](const std::string& name, const std::string& arg, const std::string& more) {
+    std::ofstream(dir_ / "arg.json") << arg;
+    return cli("call " + name + " \"$(cat arg.json)\" " + more);
+  };
+  for (const std::string& deep : {nestedArrays(25000, ""), nestedRecords(20000, "1")}) {
+    Result r = callWith("de2bi", deep, "4");
+    EXPECT_EQ(r.code, 2) << r.err.substr(0, 200);
+    EXPECT_NE(r.err.find("argument 1: nested deeper than 64 levels"), std::string::npos)
+        << r.err.substr(0, 200);
+  }
+  // The limit itself: 64 levels are read (and then refused by the operation), 65 are not.
+  Result r = callWith("de2bi", nestedArrays(64, "1"), "4");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("d must be numeric"), std::string::npos) << r.err;
+  r = callWith("de2bi", nestedArrays(65, "1"), "4");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("nested deeper than 64 levels"), std::string::npos) << r.err;
+  // Text that is not JSON stays text however many brackets it holds.
+  r = callWith("formatconfig", nestedArrays(100, "x"), "");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("the configuration must be a record, got text"), std::string::npos) << r.err;
+  // The deepest accepted records go through the library's recursive comparison and back out
+  // as JSON: 64 levels of records, and a record holding 63 levels of mixed lists, which print
+  // as twice as many levels of JSON.
+  const std::string records = nestedRecords(64, "1");
+  std::ofstream(dir_ / "b.json") << records;
+  r = callWith("compareStruct", records, "\"$(cat b.json)\"");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "1\n");
+  r = callWith("formatconfig", records, "");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, records + "\n");
+  std::string lists = "1";
+  for (int i = 0; i < 63; ++i)
+    lists = "[\"t\"," + lists + "]";
+  r = callWith("formatconfig", "{\"a\":" + lists + "}", "");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("{\"a\":{\"list\":[\"t\",{\"list\":[\"t\",", 0), 0u) << r.out;
+  nlohmann::json printed = nlohmann::json::parse(r.out)["a"];
+  int depth = 0;
+  for (; printed.is_object(); ++depth)
+    printed = printed["list"][1];
+  EXPECT_EQ(depth, 63);
+  EXPECT_EQ(printed, 1);
+}
+
 TEST_F(Cli, CalculateWritesTheChosenFilesAndASummary) {
   Result r = cli("calculate " + kSmall + " --out waves --format mornath,mat,sigmf");
   ASSERT_EQ(r.code, 0) << r.err;
