@@ -5,6 +5,7 @@
 #include "cli/commands.hpp"
 #include "cli/json_value.hpp"
 #include "cli/session.hpp"
+#include "cli/terminal_text.hpp"
 #include "frame/parameter_file.hpp"
 #include "instrument/records_value.hpp"
 #include "runtime/matfile.hpp"
@@ -43,14 +44,14 @@ int check(const std::string& file) {
   const frame::ParameterFileResult r =
       frame::readParameterFile(path, app::toValue(state.parameters));
   if (!r.parameters) {
-    std::cerr << r.message << (r.detail.empty() ? "" : "\n(" + r.detail + ")") << '\n';
+    std::cerr << terminalText(r.message + (r.detail.empty() ? "" : "\n(" + r.detail + ")")) << '\n';
     return kExitRefused;
   }
   const auto problems = app::parameterProblems(app::parametersFromValue(*r.parameters));
   if (!problems.empty()) {
     std::cerr << path << ": the file is readable, but cannot be calculated:\n";
     for (const auto& p : problems)
-      std::cerr << "  " << p << '\n';
+      std::cerr << "  " << terminalText(p) << '\n';
     return kExitRefused;
   }
   std::cout << path << ": valid parameter file\n";
@@ -78,7 +79,7 @@ int commandParams(const Arguments& args) {
     }
     if (verb == "show" && options.positional.empty()) {
       Session session(options);
-      std::cout << valueToJson(app::toValue(session.state().parameters)).dump(2) << '\n';
+      std::cout << jsonText(valueToJson(app::toValue(session.state().parameters)), 2) << '\n';
       return kExitOk;
     }
     if (verb == "save" && options.positional.size() == 1) {
@@ -90,10 +91,10 @@ int commandParams(const Arguments& args) {
       return kExitOk;
     }
   } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli params: " << e.what() << '\n';
+    std::cerr << "kelvane-cli params: " << terminalText(e.what()) << '\n';
     return e.exitCode();
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli params: " << e.what() << '\n';
+    std::cerr << "kelvane-cli params: " << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
   std::cerr << kParamsHelp;
@@ -110,7 +111,7 @@ int commandConfig(const Arguments& args) {
     Session session(none);  // reads defaults.mat
     instrument::Configuration& config = session.state().configuration;
     if (args[0] == "show" && args.size() == 1) {
-      std::cout << valueToJson(instrument::toValue(config)).dump(2) << '\n';
+      std::cout << jsonText(valueToJson(instrument::toValue(config)), 2) << '\n';
       return kExitOk;
     }
     if (args[0] == "set" && args.size() >= 2) {
@@ -129,10 +130,10 @@ int commandConfig(const Arguments& args) {
       return kExitOk;
     }
   } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli config: " << e.what() << '\n';
+    std::cerr << "kelvane-cli config: " << terminalText(e.what()) << '\n';
     return e.exitCode();
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli config: " << e.what() << '\n';
+    std::cerr << "kelvane-cli config: " << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
   std::cerr << kConfigHelp;

@@ -268,6 +268,10 @@ json valueToJson(const Value& v) {
   return toJson(v, 1);
 }
 
+std::string jsonText(const json& j, int indent) {
+  return j.dump(indent, ' ', /*ensure_ascii=*/false, json::error_handler_t::replace);
+}
+
 Value valueFromArgument(const std::string& arg) {
   // Text that is not JSON is a word, however many brackets it holds. JSON is parsed with the
   // nesting checked as each array or object opens, so a deep one is refused before it is built.

@@ -31,6 +31,12 @@ runtime::Value valueFromJson(const Json& j);
 // Throws runtime::Error for a value nested deeper than kMaxOutputNesting.
 Json valueToJson(const runtime::Value& v);
 
+// `j` as JSON text, on one line (`indent` -1) or indented by `indent` blanks. A text that is
+// not UTF-8 (an instrument reply holding the Latin-1 byte 0xB5) cannot be written as JSON as it
+// stands: each stray byte or cut-off sequence that is not well-formed UTF-8 is written as
+// U+FFFD, the replacement character. Control characters are escaped as JSON escapes them (\u001b).
+std::string jsonText(const Json& j, int indent = -1);
+
 // An argument as typed on the command line: JSON when it parses, otherwise the word as text.
 // JSON nested deeper than kMaxArgumentNesting is refused with runtime::Error before it is
 // converted.
