@@ -20,8 +20,9 @@ const char* kParamsHelp =
     "       kelvane-cli params check FILE\n"
     "show   prints the parameters (start-up, or from --params, changed by --set) as JSON\n"
     "save   writes them to a parameter file (.mat added when missing)\n"
-    "check  reads a parameter file as File Open does and lists every field the signal\n"
-    "       chain cannot serve; exit code 0 when the file can be calculated, 3 otherwise\n";
+    "check  reads a parameter file as calculate --params does (the derived fields, such as the\n"
+    "       automatic repetitions, recomputed) and lists every field the signal chain cannot\n"
+    "       serve; exit code 0 when the file can be calculated, 3 otherwise\n";
 
 const char* kConfigHelp =
     "usage: kelvane-cli config show\n"
@@ -38,18 +39,17 @@ bool wantsHelp(const Arguments& args) {
   return false;
 }
 
+// Reads the file as calculate reads it (the start-up: the file, then the derived fields) and
+// runs the validation calculate runs, so that both accept and refuse the same files.
 int check(const std::string& file) {
-  app::AppState& state = app::currentState();
+  SessionOptions options;
+  options.paramsFile = file;
+  Session session(options);  // a file that cannot be read is refused here
+  const app::AppState& state = session.state();
   const std::string path = frame::addFileExtention(file, state.appInfo.ParameterFileExtension);
-  const frame::ParameterFileResult r =
-      frame::readParameterFile(path, app::toValue(state.parameters));
-  if (!r.parameters) {
-    std::cerr << terminalText(r.message + (r.detail.empty() ? "" : "\n(" + r.detail + ")")) << '\n';
-    return kExitRefused;
-  }
-  const auto problems = app::parameterProblems(app::parametersFromValue(*r.parameters));
+  const auto problems = app::parameterProblems(state.parameters);
   if (!problems.empty()) {
-    std::cerr << path << ": the file is readable, but cannot be calculated:\n";
+    std::cerr << terminalText(path) << ": the file is readable, but cannot be calculated:\n";
     for (const auto& p : problems)
       std::cerr << "  " << terminalText(p) << '\n';
     return kExitRefused;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -305,6 +306,50 @@ TEST_F(Cli, ParameterFilesSaveShowAndCheck) {
   r = cli("params check odd");
   EXPECT_EQ(r.code, 3);
   EXPECT_NE(r.err.find("oversampleRatio"), std::string::npos);
+}
+
+TEST_F(Cli, ParamsCheckAndCalculateAgreeOnEveryFile) {
+  ASSERT_EQ(cli("params save base " + kSmall).code, 0);
+  const auto base = kelvane::runtime::readMatFile(dir_ / "base.mat");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    std::string file;
+    std::vector<std::pair<std::string, double>> fields;
+    int code;  // of both commands
+  };
+  // With autoCalculateReps on, the repetitions and ProjectedLength are derived at start-up, so
+  // what the file holds there does not matter; with it off, the file's repetitions are used.
+  const std::vector<Case> cases = {
+      {"nanReps", {{"trafficChannelWaveformReps", nan}}, 0},
+      {"infReps", {{"controlChannelWaveformReps", inf}}, 0},
+      {"halfReps", {{"trafficChannelWaveformReps", 2.5}}, 0},
+      {"hugeReps", {{"trafficChannelWaveformReps", 1e300}}, 0},
+      {"negativeLength", {{"ProjectedLength", -1}}, 0},
+      {"manualHalfReps", {{"autoCalculateReps", 0}, {"trafficChannelWaveformReps", 2.5}}, 3},
+      {"manualNanReps", {{"autoCalculateReps", 0}, {"controlChannelWaveformReps", nan}}, 3},
+      {"manualNegativeReps", {{"autoCalculateReps", 0}, {"trafficChannelWaveformReps", -3}}, 0},
+  };
+  for (const Case& c : cases) {
+    auto vars = base;
+    for (const auto& [name, x] : c.fields)
+      vars[0].value.setField(name, kelvane::runtime::Value::scalar(x));
+    kelvane::runtime::writeMatFile(dir_ / (c.file + ".mat"), vars);
+    const Result check = cli("params check " + c.file);
+    EXPECT_EQ(check.code, c.code) << c.file << ": " << check.err;
+    const Result calculate = cli("calculate --params " + c.file);
+    EXPECT_EQ(calculate.code, c.code) << c.file << ": " << calculate.err;
+  }
+  // Every problem is listed.
+  auto vars = base;
+  vars[0].value.setField("autoCalculateReps", kelvane::runtime::Value::scalar(0));
+  vars[0].value.setField("trafficChannelWaveformReps", kelvane::runtime::Value::scalar(2.5));
+  vars[0].value.setField("oversampleRatio", kelvane::runtime::Value::scalar(40));
+  kelvane::runtime::writeMatFile(dir_ / "two.mat", vars);
+  const Result r = cli("params check two.mat");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("oversampleRatio must be"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("trafficChannelWaveformReps must be"), std::string::npos) << r.err;
 }
 
 TEST_F(Cli, ConfigSetWritesDefaultsThatLaterCommandsUse) {
