@@ -329,6 +329,7 @@ TEST_F(Cli, ParamsCheckAndCalculateAgreeOnEveryFile) {
       {"manualHalfReps", {{"autoCalculateReps", 0}, {"trafficChannelWaveformReps", 2.5}}, 3},
       {"manualNanReps", {{"autoCalculateReps", 0}, {"controlChannelWaveformReps", nan}}, 3},
       {"manualNegativeReps", {{"autoCalculateReps", 0}, {"trafficChannelWaveformReps", -3}}, 0},
+      {"manualHugeReps", {{"autoCalculateReps", 0}, {"trafficChannelWaveformReps", 1e300}}, 3},
   };
   for (const Case& c : cases) {
     auto vars = base;
