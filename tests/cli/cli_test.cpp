@@ -137,6 +137,11 @@ TEST_F(Cli, DeeplyNestedArgumentsAreRefusedWithAMessage) {
   r = callWith("formatconfig", records, "");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, records + "\n");
+  // A message that shows the value in its one-line form (Value::toString).
+  r = callWith("hwIO", records, "'{}' --nargout 2");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("5\n\"hwIO: the opcode must be a whole number, got {a: {a: {a: ", 0), 0u)
+      << r.out;
   std::string lists = "1";
   for (int i = 0; i < 63; ++i)
     lists = "[\"t\"," + lists + "]";
