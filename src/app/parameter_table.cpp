@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "app/state.hpp"
@@ -18,6 +19,10 @@ using runtime::Value;
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+// The sequence command prints the repetition counts as 32-bit integers; the window takes any
+// count in between (0 and negative counts included) and leaves the judgement to the instrument.
+constexpr double kMinRepetitions = std::numeric_limits<std::int32_t>::min();
+constexpr double kMaxRepetitions = std::numeric_limits<std::int32_t>::max();
 
 // The DRC entries come from the format table: "DRC 4: 307.2 kbit/s, 2 slots".
 std::vector<ParameterChoice> drcChoices(std::size_t count) {
@@ -169,8 +174,8 @@ const std::vector<ParameterSpec> kTable = {
     {"trafficChannelWaveformReps",
      &P::trafficChannelWaveformReps,
      K::Whole,
-     -kInf,
-     kInf,
+     kMinRepetitions,
+     kMaxRepetitions,
      false,
      {},
      "",
@@ -187,8 +192,8 @@ const std::vector<ParameterSpec> kTable = {
     {"controlChannelWaveformReps",
      &P::controlChannelWaveformReps,
      K::Whole,
-     -kInf,
-     kInf,
+     kMinRepetitions,
+     kMaxRepetitions,
      false,
      {},
      "",

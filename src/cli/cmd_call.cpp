@@ -4,6 +4,7 @@
 
 #include "cli/commands.hpp"
 #include "cli/json_value.hpp"
+#include "cli/terminal_text.hpp"
 #include "library/binders.hpp"
 #include "registry/registry.hpp"
 #include "runtime/matfile.hpp"
@@ -25,8 +26,9 @@ const char* kCallHelp =
     "matrix rows), strings, objects for records, {\"re\": ..., \"im\": ...} for complex values;\n"
     "a bare word that is not JSON is taken as text.\n"
     "Outputs are printed as JSON, one line per output, or with --mat written as the variables\n"
-    "out1, out2, ... of a MAT file (version 5). An error prints its text on standard error and\n"
-    "the exit code is 1.\n"
+    "out1, out2, ... of a MAT file (version 5). In JSON, what is not UTF-8 in a text (a byte\n"
+    "of an instrument reply in Latin-1) is printed as U+FFFD. An error prints its text on\n"
+    "standard error, control characters as \\xHH, and the exit code is 1.\n"
     "  --nargout N   number of outputs to request (default 1, or 0 for operations without)\n"
     "  --mat FILE    write the outputs to FILE instead of printing them\n";
 
@@ -87,28 +89,31 @@ bool parseCall(const Arguments& args, CallRequest& call) {
     try {
       call.inputs.push_back(valueFromArgument(args[i]));
     } catch (const std::exception& e) {
-      std::cerr << "kelvane-cli call: argument " << call.inputs.size() + 1 << ": " << e.what()
-                << '\n';
+      std::cerr << "kelvane-cli call: argument " << call.inputs.size() + 1 << ": "
+                << terminalText(e.what()) << '\n';
       return false;
     }
   }
   return true;
 }
 
-// The outputs as JSON lines, or as out1, out2, ... of a MAT file.
+// The outputs as JSON lines, or as out1, out2, ... of a MAT file. Every line is formed before
+// the first is printed, so that an output that cannot be printed leaves no partial result.
 int writeOutputs(const registry::Outputs& outputs, const std::string& matFile) {
-  if (matFile.empty()) {
-    for (const auto& out : outputs)
-      std::cout << valueToJson(out).dump() << '\n';
-    return kExitOk;
-  }
-  std::vector<runtime::MatVariable> vars;
-  for (std::size_t i = 0; i < outputs.size(); ++i)
-    vars.push_back({"out" + std::to_string(i + 1), outputs[i]});
   try {
+    if (matFile.empty()) {
+      std::string lines;
+      for (const auto& out : outputs)
+        lines += jsonText(valueToJson(out)) + '\n';
+      std::cout << lines;
+      return kExitOk;
+    }
+    std::vector<runtime::MatVariable> vars;
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+      vars.push_back({"out" + std::to_string(i + 1), outputs[i]});
     runtime::writeMatFile(matFile, vars);
   } catch (const std::exception& e) {
-    std::cerr << e.what() << '\n';
+    std::cerr << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
   return kExitOk;
@@ -132,7 +137,7 @@ int commandCall(const Arguments& args) {
   try {
     outputs = table.call(call.name, call.inputs, call.nargout);
   } catch (const std::exception& e) {
-    std::cerr << e.what() << '\n';
+    std::cerr << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
   return writeOutputs(outputs, call.matFile);

@@ -5,6 +5,7 @@
 #include "cli/commands.hpp"
 #include "cli/json_value.hpp"
 #include "cli/session.hpp"
+#include "cli/terminal_text.hpp"
 #include "frame/parameter_file.hpp"
 #include "instrument/records_value.hpp"
 #include "runtime/matfile.hpp"
@@ -19,8 +20,9 @@ const char* kParamsHelp =
     "       kelvane-cli params check FILE\n"
     "show   prints the parameters (start-up, or from --params, changed by --set) as JSON\n"
     "save   writes them to a parameter file (.mat added when missing)\n"
-    "check  reads a parameter file as File Open does and lists every field the signal\n"
-    "       chain cannot serve; exit code 0 when the file can be calculated, 3 otherwise\n";
+    "check  reads a parameter file as calculate --params does (the derived fields, such as the\n"
+    "       automatic repetitions, recomputed) and lists every field the signal chain cannot\n"
+    "       serve; exit code 0 when the file can be calculated, 3 otherwise\n";
 
 const char* kConfigHelp =
     "usage: kelvane-cli config show\n"
@@ -37,20 +39,19 @@ bool wantsHelp(const Arguments& args) {
   return false;
 }
 
+// Reads the file as calculate reads it (the start-up: the file, then the derived fields) and
+// runs the validation calculate runs, so that both accept and refuse the same files.
 int check(const std::string& file) {
-  app::AppState& state = app::currentState();
+  SessionOptions options;
+  options.paramsFile = file;
+  Session session(options);  // a file that cannot be read is refused here
+  const app::AppState& state = session.state();
   const std::string path = frame::addFileExtention(file, state.appInfo.ParameterFileExtension);
-  const frame::ParameterFileResult r =
-      frame::readParameterFile(path, app::toValue(state.parameters));
-  if (!r.parameters) {
-    std::cerr << r.message << (r.detail.empty() ? "" : "\n(" + r.detail + ")") << '\n';
-    return kExitRefused;
-  }
-  const auto problems = app::parameterProblems(app::parametersFromValue(*r.parameters));
+  const auto problems = app::parameterProblems(state.parameters);
   if (!problems.empty()) {
-    std::cerr << path << ": the file is readable, but cannot be calculated:\n";
+    std::cerr << terminalText(path) << ": the file is readable, but cannot be calculated:\n";
     for (const auto& p : problems)
-      std::cerr << "  " << p << '\n';
+      std::cerr << "  " << terminalText(p) << '\n';
     return kExitRefused;
   }
   std::cout << path << ": valid parameter file\n";
@@ -78,7 +79,7 @@ int commandParams(const Arguments& args) {
     }
     if (verb == "show" && options.positional.empty()) {
       Session session(options);
-      std::cout << valueToJson(app::toValue(session.state().parameters)).dump(2) << '\n';
+      std::cout << jsonText(valueToJson(app::toValue(session.state().parameters)), 2) << '\n';
       return kExitOk;
     }
     if (verb == "save" && options.positional.size() == 1) {
@@ -90,10 +91,10 @@ int commandParams(const Arguments& args) {
       return kExitOk;
     }
   } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli params: " << e.what() << '\n';
+    std::cerr << "kelvane-cli params: " << terminalText(e.what()) << '\n';
     return e.exitCode();
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli params: " << e.what() << '\n';
+    std::cerr << "kelvane-cli params: " << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
   std::cerr << kParamsHelp;
@@ -110,7 +111,7 @@ int commandConfig(const Arguments& args) {
     Session session(none);  // reads defaults.mat
     instrument::Configuration& config = session.state().configuration;
     if (args[0] == "show" && args.size() == 1) {
-      std::cout << valueToJson(instrument::toValue(config)).dump(2) << '\n';
+      std::cout << jsonText(valueToJson(instrument::toValue(config)), 2) << '\n';
       return kExitOk;
     }
     if (args[0] == "set" && args.size() >= 2) {
@@ -129,10 +130,10 @@ int commandConfig(const Arguments& args) {
       return kExitOk;
     }
   } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli config: " << e.what() << '\n';
+    std::cerr << "kelvane-cli config: " << terminalText(e.what()) << '\n';
     return e.exitCode();
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli config: " << e.what() << '\n';
+    std::cerr << "kelvane-cli config: " << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
   std::cerr << kConfigHelp;

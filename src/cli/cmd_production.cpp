@@ -10,6 +10,7 @@
 #include "cli/commands.hpp"
 #include "cli/session.hpp"
 #include "cli/terminal_dialogs.hpp"
+#include "cli/terminal_text.hpp"
 #include "instrument/waveform_files.hpp"
 #include "runtime/text.hpp"
 
@@ -123,10 +124,11 @@ int runCalculate(app::FlowContext& flow) {
   try {
     app::calculate(flow);
   } catch (const app::ParameterError& e) {
-    std::cerr << "kelvane-cli: the parameters cannot be calculated:\n" << e.what() << '\n';
+    std::cerr << "kelvane-cli: the parameters cannot be calculated:\n"
+              << terminalText(e.what()) << '\n';
     return kExitRefused;
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli: the calculation failed: " << e.what() << '\n';
+    std::cerr << "kelvane-cli: the calculation failed: " << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
   const double seconds =
@@ -200,10 +202,10 @@ int commandCalculate(const Arguments& args) {
     writeFiles(options, session.state());
     return kExitOk;
   } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli calculate: " << e.what() << '\n';
+    std::cerr << "kelvane-cli calculate: " << terminalText(e.what()) << '\n';
     return e.exitCode();
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli calculate: " << e.what() << '\n';
+    std::cerr << "kelvane-cli calculate: " << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
 }
@@ -246,10 +248,10 @@ int commandDownload(const Arguments& args) {
                 session.state().parameters.sequenceFileName.c_str());
     return kExitOk;
   } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli download: " << e.what() << '\n';
+    std::cerr << "kelvane-cli download: " << terminalText(e.what()) << '\n';
     return e.exitCode();
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli download: " << e.what() << '\n';
+    std::cerr << "kelvane-cli download: " << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
 }
@@ -279,10 +281,10 @@ int commandRefresh(const Arguments& args) {
     std::printf("sequence %s playing\n", session.state().parameters.sequenceFileName.c_str());
     return kExitOk;
   } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli refresh: " << e.what() << '\n';
+    std::cerr << "kelvane-cli refresh: " << terminalText(e.what()) << '\n';
     return e.exitCode();
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli refresh: " << e.what() << '\n';
+    std::cerr << "kelvane-cli refresh: " << terminalText(e.what()) << '\n';
     return kExitFailure;
   }
 }

@@ -65,48 +65,57 @@ bool numericMatrix(const json& j, std::size_t& rows, std::size_t& cols, std::vec
   return true;
 }
 
-Value recordFromObject(const json& j) {
+Value fromJson(const json& j, int depth);
+
+// Refuses a container at nesting level `depth` beyond the limit (the top-level one is at 1).
+void checkArgumentNesting(int depth) {
+  if (depth > kMaxArgumentNesting)
+    throw runtime::Error("nested deeper than " + std::to_string(kMaxArgumentNesting) +
+                         " levels of arrays and objects");
+}
+
+Value recordFromObject(const json& j, int depth) {
+  checkArgumentNesting(depth);
   Value rec = Value::record();
   for (auto it = j.begin(); it != j.end(); ++it)
-    rec.setField(it.key(), valueFromJson(it.value()));
+    rec.setField(it.key(), fromJson(it.value(), depth + 1));
   return rec;
 }
 
-}  // namespace
+Value complexFromObject(const json& j) {
+  std::size_t rr = 0, rc = 0, ir = 0, ic = 0;
+  std::vector<double> re, im;
+  if (isNumberLike(j["re"]) && isNumberLike(j["im"]))
+    return Value::complexScalar({toNumber(j["re"]), toNumber(j["im"])});
+  if (!numericMatrix(j["re"], rr, rc, re) || !numericMatrix(j["im"], ir, ic, im) || rr != ir ||
+      rc != ic)
+    throw runtime::Error("a complex value needs \"re\" and \"im\" of the same shape");
+  std::vector<std::complex<double>> z(re.size());
+  for (std::size_t i = 0; i < z.size(); ++i)
+    z[i] = {re[i], im[i]};
+  return Value::complexMatrix(rr, rc, std::move(z));
+}
 
-Value valueFromJson(const json& j) {
-  if (j.is_null()) return Value();
-  if (isNumberLike(j)) return Value::scalar(toNumber(j));
-  if (j.is_string()) return Value::text(j.get<std::string>());
-  if (isComplexObject(j)) {
-    std::size_t rr = 0, rc = 0, ir = 0, ic = 0;
-    std::vector<double> re, im;
-    if (isNumberLike(j["re"]) && isNumberLike(j["im"]))
-      return Value::complexScalar({toNumber(j["re"]), toNumber(j["im"])});
-    if (!numericMatrix(j["re"], rr, rc, re) || !numericMatrix(j["im"], ir, ic, im) || rr != ir ||
-        rc != ic)
-      throw runtime::Error("a complex value needs \"re\" and \"im\" of the same shape");
-    std::vector<std::complex<double>> z(re.size());
-    for (std::size_t i = 0; i < z.size(); ++i)
-      z[i] = {re[i], im[i]};
-    return Value::complexMatrix(rr, rc, std::move(z));
-  }
-  if (j.is_object() && j.size() == 1 && j.contains("int32")) {
-    std::size_t r = 0, c = 0;
-    std::vector<double> d;
-    if (isNumberLike(j["int32"]))
-      return Value::int32(static_cast<std::int32_t>(toNumber(j["int32"])));
-    if (!numericMatrix(j["int32"], r, c, d)) throw runtime::Error("int32 needs numbers");
-    return Value::matrix(r, c, std::move(d)).withNumClass(runtime::NumClass::Int32);
-  }
-  if (j.is_object() && j.size() == 1 && j.contains("list") && j["list"].is_array()) {
-    std::vector<Value> items;
-    for (const auto& x : j["list"])
-      items.push_back(valueFromJson(x));
-    return Value::list(std::move(items));
-  }
-  if (j.is_object()) return recordFromObject(j);
-  // Arrays.
+Value int32FromObject(const json& j) {
+  std::size_t r = 0, c = 0;
+  std::vector<double> d;
+  if (isNumberLike(j["int32"]))
+    return Value::int32(static_cast<std::int32_t>(toNumber(j["int32"])));
+  if (!numericMatrix(j["int32"], r, c, d)) throw runtime::Error("int32 needs numbers");
+  return Value::matrix(r, c, std::move(d)).withNumClass(runtime::NumClass::Int32);
+}
+
+Value listFromArray(const json& j, int depth) {
+  checkArgumentNesting(depth);
+  std::vector<Value> items;
+  for (const auto& x : j)
+    items.push_back(fromJson(x, depth + 1));
+  return Value::list(std::move(items));
+}
+
+// A JSON array: a matrix, a complex row, a record array or a list.
+Value fromArray(const json& j, int depth) {
+  checkArgumentNesting(depth);
   std::size_t rows = 0, cols = 0;
   std::vector<double> data;
   if (numericMatrix(j, rows, cols, data)) {
@@ -128,7 +137,7 @@ Value valueFromJson(const json& j) {
     Value arr;
     bool same = true;
     for (const auto& x : j) {
-      Value r = recordFromObject(x);
+      Value r = recordFromObject(x, depth + 1);
       if (arr.isRecord() && arr.fieldNames() != r.fieldNames()) {
         same = false;
         break;
@@ -137,91 +146,144 @@ Value valueFromJson(const json& j) {
     }
     if (same) return arr;
   }
-  std::vector<Value> items;
-  for (const auto& x : j)
-    items.push_back(valueFromJson(x));
-  return Value::list(std::move(items));
+  return listFromArray(j, depth);
 }
 
-json valueToJson(const Value& v) {
+// `j` at nesting level `depth` (the level a container there would have).
+Value fromJson(const json& j, int depth) {
+  if (j.is_null()) return Value();
+  if (isNumberLike(j)) return Value::scalar(toNumber(j));
+  if (j.is_string()) return Value::text(j.get<std::string>());
+  checkArgumentNesting(depth);
+  if (isComplexObject(j)) return complexFromObject(j);
+  if (j.is_object() && j.size() == 1 && j.contains("int32")) return int32FromObject(j);
+  if (j.is_object() && j.size() == 1 && j.contains("list") && j["list"].is_array())
+    return listFromArray(j["list"], depth + 1);
+  if (j.is_object()) return recordFromObject(j, depth);
+  return fromArray(j, depth);
+}
+
+}  // namespace
+
+Value valueFromJson(const json& j) {
+  return fromJson(j, 1);
+}
+
+namespace {
+
+json realToJson(const Value& v) {
+  json out;
+  const auto d = v.realData();
+  if (v.numel() == 0) {
+    out = json::array();
+  } else if (v.numel() == 1) {
+    out = numberToJson(d[0]);
+  } else if (v.rows() == 1) {
+    out = json::array();
+    for (double x : d)
+      out.push_back(numberToJson(x));
+  } else {
+    out = json::array();
+    for (std::size_t r = 0; r < v.rows(); ++r) {
+      json row = json::array();
+      for (std::size_t c = 0; c < v.cols(); ++c)
+        row.push_back(numberToJson(d[c * v.rows() + r]));
+      out.push_back(std::move(row));
+    }
+  }
+  if (v.numClass() == runtime::NumClass::Int32) return json{{"int32", out}};
+  return out;
+}
+
+json complexToJson(const Value& v) {
+  const auto d = v.complexData();
+  if (v.numel() == 1)
+    return json{{"re", numberToJson(d[0].real())}, {"im", numberToJson(d[0].imag())}};
+  json re = json::array(), im = json::array();
+  if (v.rows() == 1) {
+    for (auto z : d)
+      re.push_back(numberToJson(z.real())), im.push_back(numberToJson(z.imag()));
+  } else {
+    for (std::size_t r = 0; r < v.rows(); ++r) {
+      json rr = json::array(), ir = json::array();
+      for (std::size_t c = 0; c < v.cols(); ++c) {
+        rr.push_back(numberToJson(d[c * v.rows() + r].real()));
+        ir.push_back(numberToJson(d[c * v.rows() + r].imag()));
+      }
+      re.push_back(std::move(rr)), im.push_back(std::move(ir));
+    }
+  }
+  return json{{"re", std::move(re)}, {"im", std::move(im)}};
+}
+
+json toJson(const Value& v, int depth);
+
+// A record or list at nesting level `depth` (the top-level value is at 1).
+json containerToJson(const Value& v, int depth) {
+  if (depth > kMaxOutputNesting)
+    throw runtime::Error("the value is nested deeper than " + std::to_string(kMaxOutputNesting) +
+                         " levels of records and lists");
+  if (v.isList()) {
+    json items = json::array();
+    for (const auto& x : v.items())
+      items.push_back(toJson(x, depth + 1));
+    return json{{"list", std::move(items)}};
+  }
+  auto one = [&](std::size_t e) {
+    json o = json::object();
+    for (const auto& name : v.fieldNames())
+      o[name] = toJson(v.field(name, e), depth + 1);
+    return o;
+  };
+  if (v.numel() == 1) return one(0);
+  json arr = json::array();
+  for (std::size_t e = 0; e < v.numel(); ++e)
+    arr.push_back(one(e));
+  return arr;
+}
+
+json toJson(const Value& v, int depth) {
   using runtime::Kind;
   switch (v.kind()) {
     case Kind::Empty:
       return json::array();
-    case Kind::Real: {
-      json out;
-      const auto d = v.realData();
-      if (v.numel() == 0) {
-        out = json::array();
-      } else if (v.numel() == 1) {
-        out = numberToJson(d[0]);
-      } else if (v.rows() == 1) {
-        out = json::array();
-        for (double x : d)
-          out.push_back(numberToJson(x));
-      } else {
-        out = json::array();
-        for (std::size_t r = 0; r < v.rows(); ++r) {
-          json row = json::array();
-          for (std::size_t c = 0; c < v.cols(); ++c)
-            row.push_back(numberToJson(d[c * v.rows() + r]));
-          out.push_back(std::move(row));
-        }
-      }
-      if (v.numClass() == runtime::NumClass::Int32) return json{{"int32", out}};
-      return out;
-    }
-    case Kind::Complex: {
-      const auto d = v.complexData();
-      if (v.numel() == 1)
-        return json{{"re", numberToJson(d[0].real())}, {"im", numberToJson(d[0].imag())}};
-      json re = json::array(), im = json::array();
-      if (v.rows() == 1) {
-        for (auto z : d)
-          re.push_back(numberToJson(z.real())), im.push_back(numberToJson(z.imag()));
-      } else {
-        for (std::size_t r = 0; r < v.rows(); ++r) {
-          json rr = json::array(), ir = json::array();
-          for (std::size_t c = 0; c < v.cols(); ++c) {
-            rr.push_back(numberToJson(d[c * v.rows() + r].real()));
-            ir.push_back(numberToJson(d[c * v.rows() + r].imag()));
-          }
-          re.push_back(std::move(rr)), im.push_back(std::move(ir));
-        }
-      }
-      return json{{"re", std::move(re)}, {"im", std::move(im)}};
-    }
+    case Kind::Real:
+      return realToJson(v);
+    case Kind::Complex:
+      return complexToJson(v);
     case Kind::Text:
       return v.str();
-    case Kind::Record: {
-      auto one = [&](std::size_t e) {
-        json o = json::object();
-        for (const auto& name : v.fieldNames())
-          o[name] = valueToJson(v.field(name, e));
-        return o;
-      };
-      if (v.numel() == 1) return one(0);
-      json arr = json::array();
-      for (std::size_t e = 0; e < v.numel(); ++e)
-        arr.push_back(one(e));
-      return arr;
-    }
-    case Kind::List: {
-      json items = json::array();
-      for (const auto& x : v.items())
-        items.push_back(valueToJson(x));
-      return json{{"list", std::move(items)}};
-    }
+    case Kind::Record:
+    case Kind::List:
+      return containerToJson(v, depth);
     case Kind::Handle:
       return json{{"handle", v.handleId()}};
   }
   return nullptr;
 }
 
+}  // namespace
+
+json valueToJson(const Value& v) {
+  return toJson(v, 1);
+}
+
+std::string jsonText(const json& j, int indent) {
+  return j.dump(indent, ' ', /*ensure_ascii=*/false, json::error_handler_t::replace);
+}
+
 Value valueFromArgument(const std::string& arg) {
-  json j = json::parse(arg, nullptr, /*allow_exceptions=*/false);
-  if (j.is_discarded()) return Value::text(arg);
-  return valueFromJson(j);
+  // Text that is not JSON is a word, however many brackets it holds. JSON is parsed with the
+  // nesting checked as each array or object opens, so a deep one is refused before it is built.
+  if (!json::accept(arg)) return Value::text(arg);
+  const json::parser_callback_t limitNesting = [](int depth, json::parse_event_t event,
+                                                  const json&) {
+    // `depth` counts the containers around the one that opens.
+    if (event == json::parse_event_t::object_start || event == json::parse_event_t::array_start)
+      checkArgumentNesting(depth + 1);
+    return true;
+  };
+  return valueFromJson(json::parse(arg, limitNesting));
 }
 
 }  // namespace kelvane::cli

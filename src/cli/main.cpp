@@ -6,6 +6,7 @@
 
 #include "cli/commands.hpp"
 #include "cli/session.hpp"
+#include "cli/terminal_text.hpp"
 #include "library/binders.hpp"
 #include "library/process.hpp"
 #include "registry/registry.hpp"
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     code = it->second.run(args);
     kelvane::registry::terminate();
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli: " << e.what() << '\n';
+    std::cerr << "kelvane-cli: " << kelvane::cli::terminalText(e.what()) << '\n';
   }
   return code;
 }

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "app/startup.hpp"
+#include "cli/terminal_text.hpp"
 #include "instrument/lan_address.hpp"
 #include "instrument/transport.hpp"
 #include "runtime/text.hpp"
@@ -164,7 +165,7 @@ Session::Session(const SessionOptions& options) : options_(options), state_(&app
     const app::StartUpReport report =
         app::startUp(*state_, {.parameterFile = options.paramsFile, .settings = options.sets});
     for (const auto& w : report.warnings)
-      std::cerr << "kelvane-cli: " << w << '\n';
+      std::cerr << "kelvane-cli: " << terminalText(w) << '\n';
   } catch (const app::StartUpError& e) {
     throw SessionError(e.what(),
                        e.kind() == app::StartUpError::Kind::Usage ? kExitUsage : kExitRefused);

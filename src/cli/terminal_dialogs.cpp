@@ -5,6 +5,8 @@
 #include <iostream>
 #include <string>
 
+#include "cli/terminal_text.hpp"
+
 namespace kelvane::cli {
 
 TerminalDialogs::TerminalDialogs(bool assumeYes)
@@ -13,9 +15,9 @@ TerminalDialogs::TerminalDialogs(bool assumeYes)
 std::string TerminalDialogs::question(const std::string& text, const std::string& title,
                                       const std::vector<std::string>& buttons,
                                       const std::string& defaultButton) {
-  std::cerr << title << ": " << text << '\n';
+  std::cerr << terminalText(title) << ": " << terminalText(text) << '\n';
   if (assumeYes_ && !buttons.empty()) {
-    std::cerr << "  answered \"" << buttons.front() << "\" (--yes)\n";
+    std::cerr << "  answered \"" << terminalText(buttons.front()) << "\" (--yes)\n";
     return buttons.front();
   }
   if (!interactive_) {
@@ -26,7 +28,7 @@ std::string TerminalDialogs::question(const std::string& text, const std::string
   }
   while (true) {
     for (std::size_t i = 0; i < buttons.size(); ++i)
-      std::cerr << "  " << i + 1 << ") " << buttons[i]
+      std::cerr << "  " << i + 1 << ") " << terminalText(buttons[i])
                 << (buttons[i] == defaultButton ? " [default]" : "") << '\n';
     std::cerr << "Choose 1-" << buttons.size() << ": " << std::flush;
     std::string line;
@@ -44,22 +46,22 @@ std::string TerminalDialogs::question(const std::string& text, const std::string
 }
 
 void TerminalDialogs::error(const std::string& text, const std::string& title) {
-  std::cerr << title << ": " << text << '\n';
+  std::cerr << terminalText(title) << ": " << terminalText(text) << '\n';
 }
 
 void TerminalDialogs::message(const std::string& text, const std::string& title) {
-  std::cerr << title << ": " << text << '\n';
+  std::cerr << terminalText(title) << ": " << terminalText(text) << '\n';
 }
 
 std::optional<std::vector<std::string>> TerminalDialogs::input(
     const std::string& title, const std::vector<std::string>& prompts,
     const std::vector<std::string>& defaults) {
   if (!interactive_) return assumeYes_ ? std::optional(defaults) : std::nullopt;
-  std::cerr << title << '\n';
+  std::cerr << terminalText(title) << '\n';
   std::vector<std::string> lines;
   for (std::size_t i = 0; i < prompts.size(); ++i) {
-    std::cerr << prompts[i] << ' ' << (i < defaults.size() ? "[" + defaults[i] + "] " : "")
-              << std::flush;
+    std::cerr << terminalText(prompts[i]) << ' '
+              << (i < defaults.size() ? "[" + terminalText(defaults[i]) + "] " : "") << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) return std::nullopt;
     lines.push_back(line.empty() && i < defaults.size() ? defaults[i] : line);

@@ -35,6 +35,10 @@ struct PNGeneratorOptions {
   bool zeroSuppression = false;  // 20-stage register only: no run of more than 14 zeros
 };
 
+// The register length PNgenerator(n) uses: n clamped to 3..31, 9 for a number that is not
+// whole; NaN raises coding::Error. Example: pnGeneratorStages(40) -> 31.
+int pnGeneratorStages(double n);
+
 // The PN sequence of the `n`-stage register (clamped to 3..31; a non-integer falls back to 9),
 // s(i) = XOR of s(i - stage) over the row's stages, complemented for the inverted rows.
 // Example: PNgenerator(9, {.dataLength = 12}) -> 1 1 1 1 1 1 1 1 1 0 0 0.

@@ -53,10 +53,14 @@ PNFeedback pnFeedbackFor(int n, bool zeroSuppression) {
   return kFeedback[static_cast<std::size_t>(n - 3)];
 }
 
-Bits PNgenerator(double n, const PNGeneratorOptions& options) {
+int pnGeneratorStages(double n) {
   require(!std::isnan(n), "PNgenerator: the register length is NaN");
   n = std::min(std::max(n, 3.0), 31.0);
-  const int stages = n == std::floor(n) ? static_cast<int>(n) : 9;
+  return n == std::floor(n) ? static_cast<int>(n) : 9;
+}
+
+Bits PNgenerator(double n, const PNGeneratorOptions& options) {
+  const int stages = pnGeneratorStages(n);
   const auto order = static_cast<std::size_t>(stages);
 
   std::size_t length = options.dataLength ? *options.dataLength : (std::size_t{1} << order) - 1;

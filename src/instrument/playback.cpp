@@ -1,9 +1,15 @@
 #include "instrument/playback.hpp"
 
 #include <array>
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "instrument/io.hpp"
+#include "instrument/transport.hpp"
+#include "runtime/numbers.hpp"
 #include "runtime/text.hpp"
 
 namespace kelvane::instrument {
@@ -155,6 +161,25 @@ Status sendAll(const std::vector<std::string>& commands, const Configuration& co
   return firstFailure ? *firstFailure : last;
 }
 
+// The first repetition count or marker of `elements` that the sequence command cannot print
+// with %i (a whole number a 32-bit integer holds), as a message, or nothing.
+std::optional<std::string> badSequenceNumber(std::span<const SequenceElement> elements) {
+  constexpr double lo = std::numeric_limits<std::int32_t>::min();
+  constexpr double hi = std::numeric_limits<std::int32_t>::max();
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    const SequenceElement& e = elements[i];
+    const std::array<std::pair<double, const char*>, 3> numbers = {
+        {{e.repetitions, "the repetitions"}, {e.marker1, "marker 1"}, {e.marker2, "marker 2"}}};
+    for (const auto& [x, what] : numbers) {
+      if (runtime::isWholeIn(x, lo, hi)) continue;
+      return "Sequence element " + std::to_string(i + 1) + " (\"" + e.waveformName +
+             "\"): " + what + " must be a whole number from " + numToText(lo) + " to " +
+             numToText(hi) + ", not " + numToText(x) + "; nothing was sent.";
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 SigGenChoices sigGenChoices(const SigGenSettings& s) {
@@ -200,6 +225,7 @@ std::vector<std::string> playCommands(const std::string& FileName, const SigGenS
 
 Status VelCreateWaveformSequence_c(std::span<const SequenceElement> sequenceElements,
                                    const std::string& sequenceFile, const Configuration& config) {
+  if (auto bad = badSequenceNumber(sequenceElements)) return {status::kRefused, std::move(*bad)};
   return sendAll({sequenceCommand(sequenceElements, sequenceFile)}, config);
 }
 

@@ -36,7 +36,9 @@ struct SigGenChoices {
 SigGenChoices sigGenChoices(const SigGenSettings& settings);
 
 // :source:rad:arb:seq "SEQ:<sequenceFile>" followed by ,"WFM1:<name>",<reps>,<m1>,<m2> for each
-// element, in one command. Example: a control then a traffic element, both markers 1.
+// element, in one command. Example: a control then a traffic element, both markers 1. A count or
+// marker that is not a whole number a 32-bit integer holds (2.5, NaN, 1e300) is refused with
+// status::kRefused, naming the element, before anything is sent.
 Status VelCreateWaveformSequence_c(std::span<const SequenceElement> sequenceElements,
                                    const std::string& sequenceFile, const Configuration& config);
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "coding/checks.hpp"
 #include "registry/registry.hpp"
 #include "runtime/value.hpp"
 
@@ -32,6 +33,23 @@ inline void requireVector(const runtime::Value& v, const char* operation) {
   if (!v.isNumeric() || !v.isVector())
     throw runtime::Error(std::string(operation) + ": expected a numeric vector, got " +
                          shapeText(v));
+}
+
+// The longest sequence an operation by name makes or takes as a length: 2^26 elements (512 MiB
+// as doubles), beyond the instrument's ARB memory (32 Msamples) and the longest packet (24576
+// bits), so that a mistyped length is refused with a message instead of exhausting memory.
+inline constexpr double kMaxSequenceLength = 67108864;
+
+// Refuses a result of `length` elements beyond kMaxSequenceLength before anything is allocated,
+// naming the operation and how the length came about (`detail`, may be empty), e.g.
+// "upsample: the length 4294967294 (2 elements x factor 2147483647) exceeds the limit of
+// 67108864 elements by name".
+inline void requireSequenceLength(const char* operation, double length,
+                                  const std::string& detail = {}) {
+  if (length <= kMaxSequenceLength) return;
+  throw runtime::Error(std::string(operation) + ": the length " + coding::formatNumber(length) +
+                       (detail.empty() ? "" : " (" + detail + ")") + " exceeds the limit of " +
+                       coding::formatNumber(kMaxSequenceLength) + " elements by name");
 }
 
 // Input i was not given, or given as [] (an optional input left at its default).

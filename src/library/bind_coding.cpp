@@ -39,9 +39,6 @@ using coding::Matrix;
 using RealRow = std::vector<double>;
 using ComplexRow = std::vector<Complex>;
 
-// Longest sequence a length argument by name may ask for (the longest packet needs 24576).
-constexpr double kMaxLength = 1 << 26;
-
 // Bits where any non-zero value counts as 1 (the FCS register input).
 coding::Bits nonZeroBits(const Value& v) {
   requireNumeric(v, "bits");
@@ -123,8 +120,8 @@ Value signalMapEntry(const Value& input) {
 
 Value repeatEntry(const Value& input, double factor) {
   requireNumeric(input, "input");
-  const std::size_t n = coding::wholeInRange(factor, "factor", 0, kMaxLength);
-  if (input.numel() * n > kMaxLength)
+  const std::size_t n = coding::wholeInRange(factor, "factor", 0, kMaxSequenceLength);
+  if (input.numel() * n > kMaxSequenceLength)
     throw runtime::Error("factor " + coding::formatNumber(factor) + " gives too long a row");
   if (input.isComplex()) return Value::complexRow(coding::Qarn_Repeat(input.complexData(), n));
   return Value::row(coding::Qarn_Repeat(input.realData(), n));
@@ -141,7 +138,7 @@ Value walshCoverEntry(const Value& signal, const Value& code) {
 
 Value repSeqEntry(const Value& data, double reqLength) {
   requireNumeric(data, "data");
-  const std::size_t n = coding::wholeInRange(reqLength, "reqLength", 0, kMaxLength);
+  const std::size_t n = coding::wholeInRange(reqLength, "reqLength", 0, kMaxSequenceLength);
   if (data.isComplex()) return Value::complexRow(coding::Qarn_FwdTrfRepSeq(data.complexData(), n));
   return Value::row(coding::Qarn_FwdTrfRepSeq(data.realData(), n));
 }
@@ -178,6 +175,7 @@ Outputs generateBitStreamEntry(Args args, int /*nargout*/) {
   const double len = args[1].toDouble();
   const double type = args[0].toDouble();
   const std::size_t length = coding::bitStreamLength(len);
+  requireSequenceLength("GenerateBitStream", len);
   return {Convert<BitRow>::to(
       coding::GenerateBitStream(coding::payloadTypeFor(type), length, pattern))};
 }
@@ -194,6 +192,13 @@ Outputs pnGeneratorEntry(Args args, int /*nargout*/) {
     } catch (const runtime::Error& e) {
       throw runtime::Error(std::string("PNgenerator: dataLength: ") + e.what());
     }
+    requireSequenceLength("PNgenerator", len);
+  } else {
+    // Without a length, one period: 2^31 - 1 bits for 31 stages.
+    const int stages = coding::pnGeneratorStages(n);
+    requireSequenceLength("PNgenerator", std::ldexp(1.0, stages) - 1,
+                          "one period of the " + std::to_string(stages) +
+                              "-stage register; dataLength asks for fewer bits");
   }
   auto isOne = [&](std::size_t i) {
     return !absent(args, i) && args[i].numel() == 1 && args[i].isReal() &&
@@ -207,9 +212,10 @@ Outputs pnGeneratorEntry(Args args, int /*nargout*/) {
 
 Value extendVectorEntry(const Value& data, double reqLength) {
   requireVector(data, "extendVector");
-  if (!(reqLength >= 0) || reqLength != static_cast<double>(static_cast<long long>(reqLength)))
+  if (!(reqLength >= 0) || !coding::isWhole(reqLength))
     throw runtime::Error("extendVector: reqLength must be a whole number 0 or more, got " +
                          Value::scalar(reqLength).toString());
+  requireSequenceLength("extendVector", reqLength);
   return Value::row(coding::extendVector(data.realData(), static_cast<std::size_t>(reqLength)));
 }
 
@@ -266,8 +272,8 @@ void bindInterleaving(Table& t) {
   bindTyped(t, "Qarn_FwdSymbolPermuter",
             [](const RealRow& inputBlock, double k, double m, const std::string& type) {
               return coding::Qarn_FwdSymbolPermuter(
-                  inputBlock, coding::wholeInRange(k, "k", 1, kMaxLength),
-                  coding::wholeInRange(m, "m", 1, kMaxLength), type);
+                  inputBlock, coding::wholeInRange(k, "k", 1, kMaxSequenceLength),
+                  coding::wholeInRange(m, "m", 1, kMaxSequenceLength), type);
             });
 }
 
@@ -303,6 +309,7 @@ void bindWalshChannels(Table& t) {
 void bindTestData(Table& t) {
   bindTyped(t, "lfsr",
             [](int order, const BitRow& taps, std::size_t m, const BitRow& seed) -> BitRow {
+              requireSequenceLength("lfsr", static_cast<double>(m));
               return coding::lfsr(order, taps, m, seed);
             });
   t.bind("GenerateBitStream", generateBitStreamEntry);

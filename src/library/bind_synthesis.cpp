@@ -94,9 +94,16 @@ int oversampleRatioArgument(std::size_t factor, const char* operation) {
   return static_cast<int>(factor);
 }
 
+// The length of `samples` elements upsampled by `factor`, refused beyond the limit by name.
+void requireUpsampledLength(const char* operation, std::size_t samples, int factor) {
+  requireSequenceLength(operation, static_cast<double>(samples) * factor,
+                        std::to_string(samples) + " elements x factor " + std::to_string(factor));
+}
+
 Value upsampleEntry(const Value& x, std::size_t factor) {
   requireVector(x, "upsample");
   const int oversampleRatio = oversampleRatioArgument(factor, "upsample");
+  requireUpsampledLength("upsample", x.numel(), oversampleRatio);
   // A column (one column, a scalar included) comes back as a column, anything else as a row.
   const bool column = x.cols() == 1;
   if (x.isComplex()) {
@@ -111,8 +118,9 @@ Value upsampleMarkerEntry(const Value& in, std::size_t factor) {
   if (!in.isEmpty() && (!in.isReal() || in.rows() != 1))
     throw runtime::Error("upsampleMarker: the marker input must be a real row, got " +
                          shapeText(in));
-  return Value::row(
-      syn::upsampleMarker(in.realData(), oversampleRatioArgument(factor, "upsampleMarker")));
+  const int oversampleRatio = oversampleRatioArgument(factor, "upsampleMarker");
+  requireUpsampledLength("upsampleMarker", in.numel(), oversampleRatio);
+  return Value::row(syn::upsampleMarker(in.realData(), oversampleRatio));
 }
 
 // --- Qarn_FwdModulatedWaveform ---------------------------------------------------------------
@@ -205,6 +213,14 @@ Outputs modulatedWaveformEntry(Args args, int nargout) {
   return out;
 }
 
+// `reps` periods of the short PN sequence, refused beyond the limit by name.
+void requirePnLength(const char* operation, std::size_t reps) {
+  const auto period = static_cast<double>(syn::kPNPeriodChips);
+  requireSequenceLength(operation, static_cast<double>(reps) * period,
+                        coding::formatNumber(static_cast<double>(reps)) + " repetitions of " +
+                            coding::formatNumber(period) + " chips");
+}
+
 // RPC bits and gains of one shape with at least 59 entries, one RA bit and one RA gain.
 std::vector<cd> macSlotEntry(const Value& rpcBits, const Value& rpcGains, const Value& raBit,
                              const Value& raGain) {
@@ -234,10 +250,14 @@ void bindSynthesis(Library& lib) {
   bindTyped(ops, "Qarn_FwdMACslot", macSlotEntry);
 
   bindTyped(ops, "CircularShiftRight", circularShiftRightEntry);
-  bindTyped(ops, "Qarn_PNiSequence",
-            [](std::size_t reps) -> BitRow { return syn::Qarn_PNiSequence(reps); });
-  bindTyped(ops, "Qarn_PNqSequence",
-            [](std::size_t reps) -> BitRow { return syn::Qarn_PNqSequence(reps); });
+  bindTyped(ops, "Qarn_PNiSequence", [](std::size_t reps) -> BitRow {
+    requirePnLength("Qarn_PNiSequence", reps);
+    return syn::Qarn_PNiSequence(reps);
+  });
+  bindTyped(ops, "Qarn_PNqSequence", [](std::size_t reps) -> BitRow {
+    requirePnLength("Qarn_PNqSequence", reps);
+    return syn::Qarn_PNqSequence(reps);
+  });
   bindTyped(ops, "Qarn_FwdQuadSpreading", quadSpreadingEntry);
 
   bindTyped(ops, "Qarn_FwdPhaseEq", phaseEqEntry);

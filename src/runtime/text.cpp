@@ -140,7 +140,8 @@ std::string formatOne(const std::string& spec, char conv, const FormatArg& arg) 
     case 'u':
     case 'x':
     case 'c':
-      if (x != std::trunc(x) || std::isinf(x) || std::isnan(x)) {
+      // A number that is not whole, or too large for a 64-bit integer, prints with %e.
+      if (x != std::trunc(x) || std::isinf(x) || std::isnan(x) || !(std::fabs(x) < 0x1p63)) {
         if (std::isnan(x) || std::isinf(x)) return numToText(x);
         fmt += 'e';
         std::snprintf(buf, sizeof buf, fmt.c_str(), x);

@@ -32,9 +32,10 @@ std::optional<std::vector<double>> parseNumberList(std::string_view text);
 using FormatArg = std::variant<double, std::string>;
 
 // The array runtime's sprintf for the conversions the system uses: %s, %d, %i, %u, %g, %G, %f,
-// %e, %E, %x, %c and %%, with flags, width and precision. A %d or %i given a non-integral number
-// prints it with %e, as the runtime does; the escapes \n, \r, \t, \\ in the format are expanded.
-// Too few arguments end the output at the first conversion that lacks one.
+// %e, %E, %x, %c and %%, with flags, width and precision. A %d or %i given a non-integral number,
+// or a whole number beyond the 64-bit integers (1e300), prints it with %e, as the runtime does; the
+// escapes \n, \r, \t, \\ in the format are expanded. Too few arguments end the output at the first
+// conversion that lacks one.
 std::string sprintfText(std::string_view format, std::span<const FormatArg> args);
 
 }  // namespace kelvane::runtime

@@ -51,7 +51,8 @@ TEST(ParameterTable, ChoicesAndAcceptedTextsForListsAndToolTips) {
   EXPECT_EQ(acceptedText(*findParameter("trafficChannelMACIndex")), "5 to 63");
   EXPECT_EQ(acceptedText(*findParameter("Amplitude")), "-136 to 20 dBm");
   EXPECT_EQ(acceptedText(*findParameter("phaseEqualizationActive")), "0 or 1");
-  EXPECT_EQ(acceptedText(*findParameter("trafficChannelWaveformReps")), "any whole number");
+  EXPECT_EQ(acceptedText(*findParameter("trafficChannelWaveformReps")),
+            "-2147483648 to 2147483647");
   EXPECT_EQ(acceptedText(*findParameter("ProjectedLength")), "0 or more samples");
   EXPECT_EQ(acceptedText(*findParameter("Frequency")), "above 0 Hz");
   EXPECT_EQ(acceptedText(*findParameter("ChannelNumber")), "any number");

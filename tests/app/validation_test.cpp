@@ -67,7 +67,19 @@ TEST(Validation, EveryFieldOutsideItsRangeIsRefused) {
       {"non-ASCII", [](Parameters& p) { p.sequenceFileName = "s\xC3\xA9q"; },
        "sequenceFileName must hold printable ASCII characters only (\"s\xC3\xA9q\")"},
       {"reps fraction", [](Parameters& p) { p.trafficChannelWaveformReps = 2.5; },
-       "trafficChannelWaveformReps must be a whole number, not 2.5"},
+       "trafficChannelWaveformReps must be a whole number from -2147483648 to 2147483647, not "
+       "2.5"},
+      // The sequence command prints the counts as 32-bit integers.
+      {"reps beyond int32", [](Parameters& p) { p.trafficChannelWaveformReps = 1e300; },
+       "trafficChannelWaveformReps must be a whole number from -2147483648 to 2147483647, not "
+       "1e+300"},
+      {"control reps beyond int32",
+       [](Parameters& p) { p.controlChannelWaveformReps = 2147483648.0; },
+       "controlChannelWaveformReps must be a whole number from -2147483648 to 2147483647, not "
+       "2147483648"},
+      {"control reps NaN", [nan](Parameters& p) { p.controlChannelWaveformReps = nan; },
+       "controlChannelWaveformReps must be a whole number from -2147483648 to 2147483647, not "
+       "NaN"},
       {"projected length", [](Parameters& p) { p.ProjectedLength = -1; },
        "ProjectedLength must be a whole number of samples, 0 or more, not -1"},
       {"band class", [](Parameters& p) { p.BandClass = 10; },
@@ -104,7 +116,8 @@ TEST(Validation, BoundsAreInsideAndEveryProblemIsListed) {
   p.oversampleRatio = 2;
   p.filterType = 3;
   p.trafficChannelWaveformName = std::string(23, 'x');
-  p.controlChannelWaveformReps = -3;  // any whole number: the control accepts it as typed
+  p.controlChannelWaveformReps = -3;  // the control accepts it as typed
+  p.trafficChannelWaveformReps = 2147483647;
   p.BandClass = 0;
   p.TransmitterType = 0;
   p.Amplitude = 20;

@@ -9,9 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+
+#include "instrument/fake_instrument.hpp"
+#include "runtime/matfile.hpp"
 
 namespace {
 
@@ -83,6 +87,73 @@ TEST_F(Cli, CallReachesOperationsByNameAndReportsRunTimeErrors) {
   EXPECT_NE(r.out.find("\nQarn_FwdSyncMessagePacket             1       1  yes\n"),
             std::string::npos);
   EXPECT_EQ(cli("nonsense").code, 2);
+}
+
+// `depth` arrays nested in each other around `inner`: [[[inner]]].
+std::string nestedArrays(int depth, const std::string& inner) {
+  return std::string(static_cast<std::size_t>(depth), '[') + inner +
+         std::string(static_cast<std::size_t>(depth), ']');
+}
+
+// `depth` records nested in each other around `inner`: {"a":{"a":inner}}.
+std::string nestedRecords(int depth, const std::string& inner) {
+  std::string s;
+  for (int i = 0; i < depth; ++i)
+    s += "{\"a\":";
+  return s + inner + std::string(static_cast<std::size_t>(depth), '}');
+}
+
+TEST_F(Cli, DeeplyNestedArgumentsAreRefusedWithAMessage) {
+  // Arguments are written to files and passed as "$(cat FILE)" to keep the shell command short.
+  auto callWith = [&](const std::string& name, const std::string& arg, const std::string& more) {
+    std::ofstream(dir_ / "arg.json") << arg;
+    return cli("call " + name + " \"$(cat arg.json)\" " + more);
+  };
+  for (const std::string& deep : {nestedArrays(25000, ""), nestedRecords(20000, "1")}) {
+    Result r = callWith("de2bi", deep, "4");
+    EXPECT_EQ(r.code, 2) << r.err.substr(0, 200);
+    EXPECT_NE(r.err.find("argument 1: nested deeper than 64 levels"), std::string::npos)
+        << r.err.substr(0, 200);
+  }
+  // The limit itself: 64 levels are read (and then refused by the operation), 65 are not.
+  Result r = callWith("de2bi", nestedArrays(64, "1"), "4");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("d must be numeric"), std::string::npos) << r.err;
+  r = callWith("de2bi", nestedArrays(65, "1"), "4");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("nested deeper than 64 levels"), std::string::npos) << r.err;
+  // Text that is not JSON stays text however many brackets it holds.
+  r = callWith("formatconfig", nestedArrays(100, "x"), "");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("the configuration must be a record, got text"), std::string::npos) << r.err;
+  // The deepest accepted records go through the library's recursive comparison and back out
+  // as JSON: 64 levels of records, and a record holding 63 levels of mixed lists, which print
+  // as twice as many levels of JSON.
+  const std::string records = nestedRecords(64, "1");
+  std::ofstream(dir_ / "b.json") << records;
+  r = callWith("compareStruct", records, "\"$(cat b.json)\"");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "1\n");
+  r = callWith("formatconfig", records, "");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, records + "\n");
+  // A message that shows the value in its one-line form (Value::toString).
+  r = callWith("hwIO", records, "'{}' --nargout 2");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("5\n\"hwIO: the opcode must be a whole number, got {a: {a: {a: ", 0), 0u)
+      << r.out;
+  std::string lists = "1";
+  for (int i = 0; i < 63; ++i)
+    lists = "[\"t\"," + lists + "]";
+  r = callWith("formatconfig", "{\"a\":" + lists + "}", "");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("{\"a\":{\"list\":[\"t\",{\"list\":[\"t\",", 0), 0u) << r.out;
+  nlohmann::json printed = nlohmann::json::parse(r.out)["a"];
+  int depth = 0;
+  for (; printed.is_object(); ++depth)
+    printed = printed["list"][1];
+  EXPECT_EQ(depth, 63);
+  EXPECT_EQ(printed, 1);
 }
 
 TEST_F(Cli, CalculateWritesTheChosenFilesAndASummary) {
@@ -169,6 +240,59 @@ TEST_F(Cli, QuestionsWithoutATerminalAreRefusedUnlessYes) {
   EXPECT_EQ(r.err.find("download cancelled"), std::string::npos);
 }
 
+// An instrument whose identification holds a byte that is not UTF-8 (0xB5, the micro sign in
+// Latin-1) and an escape sequence.
+const std::string kOddIdn =
+    "Kelvane,Q\xB5"
+    "7710K,\x1B[2J1,2.0";
+
+TEST_F(Cli, InstrumentRepliesThatAreNotUtf8AreEscapedNotFailures) {
+  kelvane::testing::FakeInstrument fake;
+  fake.change([](auto& b) { b.idn = kOddIdn; });
+  const std::string config =
+      "'{\"type\":\"TCPIP\",\"TCPIP\":{\"address\":\"127.0.0.1:" + std::to_string(fake.port()) +
+      "\"}}'";
+  // JSON output: a byte that is not UTF-8 becomes U+FFFD, a control character \u001b.
+  const std::string printed =
+      "Q\xEF\xBF\xBD"
+      "7710K,\\u001b[2J1,2.0\"\n";
+  Result r = cli("call hwQuery " + config + " '*IDN?' --nargout 2");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "0\n\"Kelvane," + printed) << r.out;
+  for (const char* op : {"hwPing", "VerifyComm"}) {
+    r = cli(std::string("call ") + op + " " + config + " --nargout 2");
+    EXPECT_EQ(r.code, 0) << op << ": " << r.err;
+    EXPECT_EQ(r.out, "0\n\"Connected to Kelvane," + printed) << op << ": " << r.out;
+  }
+  // Messages on standard error show control characters and bytes that are not UTF-8 as \xHH.
+  fake.change([](auto& b) {
+    b.failPattern = ":source:rad:arb:state off";
+    // Well-formed UTF-8 (an e acute) stays; a C1 control (CSI, U+009B) is escaped too.
+    b.failError = "-222,\"Data out of range \xB5\x1B[2J \xC3\xA9 \xC2\x9B\"";
+  });
+  r = cli("refresh --instrument lan:127.0.0.1:" + std::to_string(fake.port()));
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("-222,\"Data out of range \\xB5\\x1B[2J \xC3\xA9 \\xC2\\x9B\""),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find('\x1B'), std::string::npos) << r.err;
+}
+
+// Disabled: the MAT writer (runtime::writeMatFile) tags texts as UTF-8 and the MAT library cuts
+// them at the first byte that is not UTF-8, so the reply's bytes do not reach the file yet.
+TEST_F(Cli, DISABLED_MatOutputKeepsTheBytesOfAReply) {
+  kelvane::testing::FakeInstrument fake;
+  fake.change([](auto& b) { b.idn = kOddIdn; });
+  const std::string config =
+      "'{\"type\":\"TCPIP\",\"TCPIP\":{\"address\":\"127.0.0.1:" + std::to_string(fake.port()) +
+      "\"}}'";
+  Result r = cli("call hwQuery " + config + " '*IDN?' --nargout 2 --mat idn.mat");
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto vars = kelvane::runtime::readMatFile(dir_ / "idn.mat");
+  ASSERT_EQ(vars.size(), 2u);
+  EXPECT_EQ(vars[1].value.str(), kOddIdn);
+}
+
 TEST_F(Cli, ParameterFilesSaveShowAndCheck) {
   ASSERT_EQ(cli("params save run --set trafficChannelPackets=3").code, 0);
   EXPECT_TRUE(fs::exists(dir_ / "run.mat"));
@@ -187,6 +311,51 @@ TEST_F(Cli, ParameterFilesSaveShowAndCheck) {
   r = cli("params check odd");
   EXPECT_EQ(r.code, 3);
   EXPECT_NE(r.err.find("oversampleRatio"), std::string::npos);
+}
+
+TEST_F(Cli, ParamsCheckAndCalculateAgreeOnEveryFile) {
+  ASSERT_EQ(cli("params save base " + kSmall).code, 0);
+  const auto base = kelvane::runtime::readMatFile(dir_ / "base.mat");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    std::string file;
+    std::vector<std::pair<std::string, double>> fields;
+    int code;  // of both commands
+  };
+  // With autoCalculateReps on, the repetitions and ProjectedLength are derived at start-up, so
+  // what the file holds there does not matter; with it off, the file's repetitions are used.
+  const std::vector<Case> cases = {
+      {"nanReps", {{"trafficChannelWaveformReps", nan}}, 0},
+      {"infReps", {{"controlChannelWaveformReps", inf}}, 0},
+      {"halfReps", {{"trafficChannelWaveformReps", 2.5}}, 0},
+      {"hugeReps", {{"trafficChannelWaveformReps", 1e300}}, 0},
+      {"negativeLength", {{"ProjectedLength", -1}}, 0},
+      {"manualHalfReps", {{"autoCalculateReps", 0}, {"trafficChannelWaveformReps", 2.5}}, 3},
+      {"manualNanReps", {{"autoCalculateReps", 0}, {"controlChannelWaveformReps", nan}}, 3},
+      {"manualNegativeReps", {{"autoCalculateReps", 0}, {"trafficChannelWaveformReps", -3}}, 0},
+      {"manualHugeReps", {{"autoCalculateReps", 0}, {"trafficChannelWaveformReps", 1e300}}, 3},
+  };
+  for (const Case& c : cases) {
+    auto vars = base;
+    for (const auto& [name, x] : c.fields)
+      vars[0].value.setField(name, kelvane::runtime::Value::scalar(x));
+    kelvane::runtime::writeMatFile(dir_ / (c.file + ".mat"), vars);
+    const Result check = cli("params check " + c.file);
+    EXPECT_EQ(check.code, c.code) << c.file << ": " << check.err;
+    const Result calculate = cli("calculate --params " + c.file);
+    EXPECT_EQ(calculate.code, c.code) << c.file << ": " << calculate.err;
+  }
+  // Every problem is listed.
+  auto vars = base;
+  vars[0].value.setField("autoCalculateReps", kelvane::runtime::Value::scalar(0));
+  vars[0].value.setField("trafficChannelWaveformReps", kelvane::runtime::Value::scalar(2.5));
+  vars[0].value.setField("oversampleRatio", kelvane::runtime::Value::scalar(40));
+  kelvane::runtime::writeMatFile(dir_ / "two.mat", vars);
+  const Result r = cli("params check two.mat");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("oversampleRatio must be"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("trafficChannelWaveformReps must be"), std::string::npos) << r.err;
 }
 
 TEST_F(Cli, ConfigSetWritesDefaultsThatLaterCommandsUse) {

@@ -3,6 +3,8 @@
 // operations must report.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "fake_instrument.hpp"
 #include "instrument/download.hpp"
 #include "instrument/io.hpp"
@@ -135,6 +137,47 @@ TEST_F(Wire, SequenceCommandHoldsEveryElement) {
   EXPECT_EQ(
       empty.message.rfind("The command \":source:rad:arb:seq \"SEQ:Empty\"\" failed: -109", 0), 0u)
       << empty.message;
+}
+
+TEST_F(Wire, ASequenceCountThatIsNotAnInt32IsRefusedBeforeAnythingIsSent) {
+  store("Control");
+  store("Traffic");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    SequenceElement element;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {{"Traffic", 1e300, 1, 1},
+       "Sequence element 2 (\"Traffic\"): the repetitions must be a whole number from "
+       "-2147483648 to 2147483647, not 1e+300; nothing was sent."},
+      {{"Traffic", 2.5, 1, 1},
+       "Sequence element 2 (\"Traffic\"): the repetitions must be a whole number from "
+       "-2147483648 to 2147483647, not 2.5; nothing was sent."},
+      {{"Traffic", 2147483648.0, 1, 1},
+       "Sequence element 2 (\"Traffic\"): the repetitions must be a whole number from "
+       "-2147483648 to 2147483647, not 2147483648; nothing was sent."},
+      {{"Traffic", 4, nan, 1},
+       "Sequence element 2 (\"Traffic\"): marker 1 must be a whole number from -2147483648 to "
+       "2147483647, not NaN; nothing was sent."},
+      {{"Traffic", 4, 1, -2147483649.0},
+       "Sequence element 2 (\"Traffic\"): marker 2 must be a whole number from -2147483648 to "
+       "2147483647, not -2147483649; nothing was sent."},
+  };
+  for (const Case& c : cases) {
+    const std::vector<SequenceElement> elements = {{"Control", 1, 1, 1}, c.element};
+    const Status s = VelCreateWaveformSequence_c(elements, "Qarn", config_);
+    EXPECT_EQ(s.code, status::kRefused) << c.message;
+    EXPECT_EQ(s.message, c.message);
+    EXPECT_EQ(sent(), Commands{}) << c.message;
+  }
+  EXPECT_FALSE(state()["sequences"].contains("Qarn"));
+  // The int32 bounds themselves go out as they are (the instrument judges them).
+  const std::vector<SequenceElement> bounds = {{"Control", -2147483648.0, 0, 1},
+                                               {"Traffic", 2147483647, 1, 0}};
+  VelCreateWaveformSequence_c(bounds, "Bounds", config_);
+  EXPECT_EQ(sent(), (Commands{":source:rad:arb:seq \"SEQ:Bounds\",\"WFM1:Control\",-2147483648,0,1,"
+                              "\"WFM1:Traffic\",2147483647,1,0"}));
 }
 
 TEST_F(Wire, PlayingTheSequenceSendsSixteenCommandsWithoutLeadingBlanks) {

@@ -147,6 +147,43 @@ TEST_F(SynthesisByName, UpsamplingOrientations) {
   EXPECT_NE(errorOf("upsample", {row({1, 2}), num(1.5)}), "(no error)");
 }
 
+TEST_F(SynthesisByName, SequenceLengthsAreLimitedWithAMessage) {
+  // One limit for every length by name, 2^26 elements, checked before anything is allocated.
+  const std::string beyond = " exceeds the limit of 67108864 elements by name";
+  EXPECT_EQ(errorOf("upsample", {row({1, 2}), num(2147483647)}),
+            "upsample: the length 4294967294 (2 elements x factor 2147483647)" + beyond);
+  EXPECT_EQ(errorOf("upsample", {row({1, 2}), num(33554433)}),
+            "upsample: the length 67108866 (2 elements x factor 33554433)" + beyond);
+  EXPECT_EQ(errorOf("upsampleMarker", {row({1, 0}), num(2147483647)}),
+            "upsampleMarker: the length 4294967294 (2 elements x factor 2147483647)" + beyond);
+  EXPECT_EQ(errorOf("extendVector", {row({1, 0}), num(1e12)}),
+            "extendVector: the length 1e+12" + beyond);
+  EXPECT_EQ(errorOf("extendVector", {row({1, 0}), num(1e300)}),
+            "extendVector: the length 1e+300" + beyond);
+  EXPECT_EQ(errorOf("extendVector", {row({1, 0}), num(67108865)}),
+            "extendVector: the length 67108865" + beyond);
+  EXPECT_EQ(errorOf("PNgenerator", {num(9), num(1e12)}), "PNgenerator: the length 1e+12" + beyond);
+  EXPECT_EQ(errorOf("PNgenerator", {num(31)}),
+            "PNgenerator: the length 2147483647 (one period of the 31-stage register; dataLength "
+            "asks for fewer bits)" +
+                beyond);
+  EXPECT_EQ(errorOf("PNgenerator", {num(40)}),
+            "PNgenerator: the length 2147483647 (one period of the 31-stage register; dataLength "
+            "asks for fewer bits)" +
+                beyond);
+  EXPECT_EQ(call("PNgenerator", {num(31), num(40)})[0].cols(), 40u);
+  EXPECT_EQ(errorOf("lfsr", {num(3), row({1, 1, 0, 1}), num(1e12), row({0, 0, 1})}),
+            "lfsr: the length 1e+12" + beyond);
+  EXPECT_EQ(errorOf("GenerateBitStream", {num(1), num(1e12)}),
+            "GenerateBitStream: the length 1e+12" + beyond);
+  EXPECT_EQ(errorOf("GenerateBitStream", {num(5), num(67108865)}),
+            "GenerateBitStream: the length 67108865" + beyond);
+  EXPECT_EQ(errorOf("Qarn_PNiSequence", {num(1e12)}),
+            "Qarn_PNiSequence: the length 3.2768e+16 (1e+12 repetitions of 32768 chips)" + beyond);
+  EXPECT_EQ(errorOf("Qarn_PNqSequence", {num(2049)}),
+            "Qarn_PNqSequence: the length 67141632 (2049 repetitions of 32768 chips)" + beyond);
+}
+
 TEST_F(SynthesisByName, TestDataAndChannelFrequencies) {
   EXPECT_EQ(call("GenerateBitStream", {num(3), num(5)})[0], row({0, 1, 0, 1, 0}));
   EXPECT_EQ(call("GenerateBitStream", {num(7), num(8), row({1, 0, 1})})[0],

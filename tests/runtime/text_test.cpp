@@ -40,6 +40,10 @@ TEST(Text, SprintfFollowsTheRuntime) {
   EXPECT_EQ(sprintfText("about %g minutes", one), "about 0.75 minutes");
   std::vector<FormatArg> frac = {2.5};
   EXPECT_EQ(sprintfText("%d", frac), "2.500000e+00");
+  // A whole number beyond what a 64-bit integer holds prints with %e too, never converted.
+  std::vector<FormatArg> huge = {1e300, -1e300, 9223372036854775808.0, 9007199254740992.0};
+  EXPECT_EQ(sprintfText("%i %d %x %d", huge),
+            "1.000000e+300 -1.000000e+300 9.223372e+18 9007199254740992");
   EXPECT_EQ(sprintfText("a \\rb %% c", {}), "a \rb % c");
   // A conversion without its argument ends the output there.
   EXPECT_EQ(sprintfText("x=%d y=%d", one), "x=7.500000e-01 y=");
