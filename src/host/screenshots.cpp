@@ -49,9 +49,9 @@ bool save(QWidget* window, const QDir& folder, const char* name) {
 bool saveModal(const QDir& folder, const char* name, const char* close,
                const std::function<void()>& open) {
   bool ok = false;
-  tk::whenModal([&] {
-    ok = save(QApplication::activeModalWidget(), folder, name);
-    tk::pressButton(close);
+  tk::whenModal([&](QWidget* modal) {
+    ok = save(modal, folder, name);
+    tk::pressButton(modal, close);
   });
   open();
   tk::clearModalActions();

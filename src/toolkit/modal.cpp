@@ -21,8 +21,8 @@ std::map<const QWidget*, QEventLoop*>& loops() {
   return l;
 }
 
-std::deque<std::function<void()>>& actions() {
-  static std::deque<std::function<void()>> a;
+std::deque<std::function<void(QWidget*)>>& actions() {
+  static std::deque<std::function<void(QWidget*)>> a;
   return a;
 }
 
@@ -60,18 +60,17 @@ void waitFor(QWidget* window) {
   window->activateWindow();
   auto* watcher = new HideWatcher(window, &loop);
   QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
-  modalStarted();
+  modalStarted(window);
   loop.exec();
   loops().erase(window);
   if (guard) {
     delete watcher;
+    // A window that stays up after its wait is no longer modal. Qt takes a change of modality
+    // only on a hidden window (and keeps a visible one in its list of modal windows).
     const bool visible = guard->isVisible();
+    if (visible) guard->hide();
     guard->setWindowModality(before);
-    // A window that stays up after its wait is no longer modal.
-    if (visible && before != Qt::ApplicationModal) {
-      guard->hide();
-      guard->show();
-    }
+    if (visible) guard->show();
   }
 }
 
@@ -84,7 +83,7 @@ bool isWaiting(const QWidget* window) {
   return loops().count(window) != 0;
 }
 
-void whenModal(std::function<void()> action) {
+void whenModal(std::function<void(QWidget* modal)> action) {
   actions().push_back(std::move(action));
 }
 
@@ -96,12 +95,15 @@ std::size_t pendingModalActions() {
   return actions().size();
 }
 
-void modalStarted() {
+void modalStarted(QWidget* modal) {
   if (actions().empty()) return;
   auto action = std::move(actions().front());
   actions().pop_front();
-  // Runs inside the modal loop that is about to start.
-  QTimer::singleShot(0, &application(), [run = std::move(action)] { run(); });
+  // Runs inside the modal loop that is about to start, while the window or box is still there.
+  QPointer<QWidget> target(modal);
+  QTimer::singleShot(0, &application(), [run = std::move(action), target] {
+    if (target) run(target.data());
+  });
 }
 
 BusyPointer::BusyPointer(QWidget* window)

@@ -16,12 +16,12 @@ void resume(QWidget* window);
 bool isWaiting(const QWidget* window);
 
 // Queues `action` to run (once, on the event thread) when the next modal wait or modal box
-// starts; actions run in the order queued, one per modal start.
-void whenModal(std::function<void()> action);
+// starts, with that window or box; actions run in the order queued, one per modal start.
+void whenModal(std::function<void(QWidget* modal)> action);
 void clearModalActions();
 std::size_t pendingModalActions();
-// Called by whatever opens something modal (the waits here and the Qt dialogs).
-void modalStarted();
+// Called by whatever opens something modal (the waits here and the Qt dialogs) with it.
+void modalStarted(QWidget* modal);
 
 // The "watch" pointer on a window for the life of the object.
 class BusyPointer {

@@ -31,7 +31,7 @@ QString q(const std::string& s) {
 
 void showBox(QMessageBox::Icon icon, const std::string& text, const std::string& title) {
   QMessageBox box(icon, q(title), q(text), QMessageBox::Ok, parentWindow());
-  modalStarted();
+  modalStarted(&box);
   box.exec();
 }
 
@@ -51,7 +51,7 @@ std::string QtDialogs::question(const std::string& text, const std::string& titl
       box.setEscapeButton(b);  // Escape chooses the default, as closing the box does
     }
   }
-  modalStarted();
+  modalStarted(&box);
   box.exec();
   for (std::size_t i = 0; i < made.size(); ++i)
     if (box.clickedButton() == made[i]) return buttons[i];
@@ -87,7 +87,7 @@ std::optional<std::vector<std::string>> QtDialogs::input(const std::string& titl
   auto* layout = new QVBoxLayout(&dialog);
   layout->addLayout(form);
   layout->addWidget(buttons);
-  modalStarted();
+  modalStarted(&dialog);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   std::vector<std::string> lines;
   for (QLineEdit* f : fields)
@@ -108,7 +108,7 @@ std::optional<std::filesystem::path> fileDialog(QFileDialog::AcceptMode mode,
   if (!filter.empty()) dialog.setNameFilter(q(filter));
   // Qt's own dialog, the same on every desktop and under the test platform.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
-  modalStarted();
+  modalStarted(&dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return std::filesystem::path(dialog.selectedFiles().front().toStdString());
 }
@@ -127,8 +127,7 @@ std::optional<std::filesystem::path> QtDialogs::saveFile(const std::string& titl
   return fileDialog(QFileDialog::AcceptSave, title, filter, folder);
 }
 
-bool pressButton(const std::string& label) {
-  QWidget* modal = QApplication::activeModalWidget();
+bool pressButton(QWidget* modal, const std::string& label) {
   if (!modal) return false;
   const QString wanted = q(label).remove('&');
   for (QAbstractButton* b : modal->findChildren<QAbstractButton*>()) {

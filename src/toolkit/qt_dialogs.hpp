@@ -25,8 +25,8 @@ class QtDialogs : public Dialogs {
                                                 const std::filesystem::path& folder) override;
 };
 
-// The box or dialog open now (the active modal widget), for tests: presses the button labelled
-// `label` (access-key ampersands ignored); false when there is none.
-bool pressButton(const std::string& label);
+// Presses the button labelled `label` (access-key ampersands ignored) in the box or window
+// `modal`, as tests do from a whenModal action; false when it has none.
+bool pressButton(QWidget* modal, const std::string& label);
 
 }  // namespace kelvane::toolkit

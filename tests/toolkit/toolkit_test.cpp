@@ -216,17 +216,17 @@ TEST_F(Toolkit, EachControlCallsItsModuleByNameWithHandleEventAndHandles) {
 TEST_F(Toolkit, ModalWaitEndsOnResumeOrDeletion) {
   QWidget* w = windowOf(window_);
   bool ran = false;
-  whenModal([&] {
+  whenModal([&](QWidget* modal) {
     ran = true;
     EXPECT_TRUE(isWaiting(w));
-    EXPECT_EQ(QApplication::activeModalWidget(), w);
+    EXPECT_EQ(modal, w);
     resume(w);
   });
   waitFor(w);
   EXPECT_TRUE(ran);
   EXPECT_FALSE(isWaiting(w));
   EXPECT_EQ(w->windowModality(), Qt::NonModal);  // modal only while waited for
-  whenModal([&] { deleteObject(window_); });
+  whenModal([&](QWidget*) { deleteObject(window_); });
   waitFor(w);
   EXPECT_FALSE(isValidHandle(window_));
   EXPECT_EQ(pendingModalActions(), 0u);
@@ -234,22 +234,22 @@ TEST_F(Toolkit, ModalWaitEndsOnResumeOrDeletion) {
 
 TEST_F(Toolkit, QtDialogsReturnTheChosenButtonOrNoneWhenClosed) {
   QtDialogs qt;
-  whenModal([] { pressButton("Recalculate & Download"); });
+  whenModal([](QWidget* modal) { pressButton(modal, "Recalculate & Download"); });
   EXPECT_EQ(qt.question("Go?", "Title", {"Yes", "Recalculate & Download", "Cancel"}, "Cancel"),
             "Recalculate & Download");
-  whenModal([] { QApplication::activeModalWidget()->close(); });
+  whenModal([](QWidget* modal) { modal->close(); });
   const std::string closed = qt.question("Go?", "Title", {"Yes", "No"}, "No");
   EXPECT_TRUE(closed == "No" || closed.empty()) << closed;  // Escape and close mean the default
-  whenModal([] { pressButton("OK"); });
+  whenModal([](QWidget* modal) { pressButton(modal, "OK"); });
   qt.error("bad", "Error");
-  whenModal([] {
-    auto* field = QApplication::activeModalWidget()->findChild<QLineEdit*>();
+  whenModal([](QWidget* modal) {
+    auto* field = modal->findChild<QLineEdit*>();
     field->setText("7");
-    pressButton("OK");
+    pressButton(modal, "OK");
   });
   EXPECT_EQ(qt.input("Eye", {"Symbols:", "Delay:"}, {"1", "0"}),
             (std::vector<std::string>{"7", "0"}));
-  whenModal([] { pressButton("Cancel"); });
+  whenModal([](QWidget* modal) { pressButton(modal, "Cancel"); });
   EXPECT_FALSE(qt.input("Eye", {"Symbols:"}, {"1"}).has_value());
 }
 

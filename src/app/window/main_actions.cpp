@@ -5,6 +5,7 @@
 #include <QProgressDialog>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "app/flow.hpp"
 #include "app/state.hpp"
@@ -61,30 +62,30 @@ double areWaveformsReady(const Value& handles) {
 }
 
 instrument::ProgressReporter progressBox() {
+  // One box, kept while the windows live and shown for each waveform; hiding it at the end of a
+  // waveform is no Cancel (closing it would be).
   auto box = std::make_shared<QPointer<QProgressDialog>>();
   return [box](const instrument::DownloadProgress& p) {
-    QProgressDialog* dialog = *box;
-    if (!dialog) {
-      dialog = new QProgressDialog(QApplication::activeWindow());
+    if (!*box) {
+      auto* dialog = new QProgressDialog(QApplication::activeWindow());
       dialog->setWindowTitle("Download");
       dialog->setWindowModality(Qt::ApplicationModal);
       dialog->setAutoClose(false);
       dialog->setAutoReset(false);
       dialog->setMinimumDuration(0);
       dialog->setRange(0, 1000);
-      dialog->setAttribute(Qt::WA_DeleteOnClose);
       QObject::connect(dialog, &QProgressDialog::canceled, [] { instrument::cancelDownload(); });
       *box = dialog;
     }
-    const bool starting = p.bytesSent == 0;
+    QProgressDialog* dialog = *box;
     dialog->setLabelText(progressText(p));
     dialog->setValue(p.bytesTotal ? static_cast<int>(1000.0 * p.bytesSent / p.bytesTotal) : 1000);
-    if (starting && !dialog->isVisible()) {
+    if (p.bytesSent == 0 && !dialog->isVisible()) {
       dialog->show();
-      tk::modalStarted();
+      tk::modalStarted(dialog);
     }
     QApplication::processEvents();  // paint, and take a click on Cancel
-    if (p.bytesSent >= p.bytesTotal && *box) (*box)->close();
+    if (*box && p.bytesSent >= p.bytesTotal) (*box)->hide();
   };
 }
 

@@ -160,12 +160,12 @@ TEST_F(StartUp, TheAboutBoxShowsTheRevisionAndWaitsForOK) {
   Value app = registry::getVariable("appInfo");
   app.setField("IsRelease", Value::scalar(0));
   std::string revision, name;
-  tk::whenModal([&] {
-    QWidget* box = QApplication::activeModalWidget();
+  tk::whenModal([&](QWidget* modal) {
+    QWidget* box = modal;
     ASSERT_NE(box, nullptr);
     revision = tk::get(tk::handleOf(tk::findTag(box, "lblRevision")), "String").str();
     name = box->windowTitle().toStdString();
-    tk::pressButton("OK");
+    tk::pressButton(modal, "OK");
   });
   registry::call("KR_About", {fig, app}, 0);
   EXPECT_EQ(revision, "A.02.01.045  Proto");
