@@ -4,7 +4,7 @@ PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test bench sanitize clean
+.PHONY: all deps configure build demo test bench sanitize screenshots clean
 
 all: build
 
@@ -25,6 +25,10 @@ test: build
 
 bench: build
 	@scripts/bench.sh $(BUILD)
+
+# Pictures of every window for the README (docs/screenshots), rendered without a display.
+screenshots: build
+	@$(BUILD)/src/host/kelvane -platform offscreen --screenshots docs/screenshots
 
 # The sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) and its tests.
 sanitize:

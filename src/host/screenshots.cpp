@@ -69,6 +69,10 @@ int writeScreenshots(const QDir& folder) {
   QWidget* main = tk::windowOf(fig);
   bool ok = save(main, folder, "main_window");
 
+  registry::call("Qarn_FTM_GUI_c",
+                 {Value::text("calculateButton_Callback"), Value(), Value(), tk::guidata(fig)}, 0);
+  ok = save(main, folder, "main_window_calculated") && ok;
+
   const Value splash = app::window::KR_Splash();
   ok = save(tk::windowOf(splash), folder, "splash") && ok;
   tk::deleteObject(splash);

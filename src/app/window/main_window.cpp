@@ -92,6 +92,8 @@ Value startApplication() {
   // The dispatcher's guard: a failing redraw is printed and start-up goes on.
   registry::call("Qarn_FTM_GUI_c", {Value::text("redraw"), handles}, 0);
   endSplash(splash, started);
+  // The lists were filled after the layout was sized: fit the window to its controls again.
+  if (QWidget* w = tk::windowOf(fig)) w->adjustSize();
   tk::set(fig, "Visible", Value::text("on"));
   return fig;
 }
