@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/state.hpp"
@@ -98,6 +100,38 @@ int writeScreenshots(const QDir& folder) {
                                   {Value::scalar(1), Value::scalar(1), Value::scalar(500)}, 4);
                  }) &&
        ok;
+
+  // The I/O dialog with each of its three groups.
+  for (const auto& [type, name] : {std::pair{"GPIB", "io_gpib"}, std::pair{"RS232", "io_rs232"},
+                                   std::pair{"TCPIP", "io_lan"}}) {
+    Value config = registry::getVariable("configuration");
+    config.setField("type", Value::text(type));
+    if (std::string(type) == "TCPIP")
+      config.field("TCPIP").setField("address", Value::text("192.168.0.5"));
+    ok = saveModal(folder, name, "Cancel",
+                   [&] {
+                     registry::call("KR_SigGen", {fig, config, Value::text("")}, 2);
+                   }) &&
+         ok;
+  }
+  // The About box over the main window, as the operator sees it.
+  tk::whenModal([&](QWidget* box) {
+    box->move(main->geometry().center() - box->rect().center());
+    settle();
+    const QRect area = main->frameGeometry().united(box->frameGeometry());
+    QPixmap picture(area.size());
+    picture.fill(Qt::darkGray);
+    QPainter painter(&picture);
+    painter.drawPixmap(main->geometry().topLeft() - area.topLeft(), main->grab());
+    painter.drawPixmap(box->geometry().topLeft() - area.topLeft(), box->grab());
+    painter.end();
+    const QString file = folder.filePath("about_over_main.png");
+    ok = picture.save(file) && ok;
+    std::printf("wrote %s\n", file.toStdString().c_str());
+    tk::pressButton(box, "OK");
+  });
+  registry::call("rfCommonUI",
+                 {Value::text("menuHelpAbout_Callback"), Value(), Value(), tk::guidata(fig)}, 0);
 
   tk::deleteObject(fig);
   settle();

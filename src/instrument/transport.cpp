@@ -158,10 +158,7 @@ Target tcpTarget(const Configuration& c) {
 Target serialTarget(const Configuration& c) {
   const int port = wholeField(c.RS232.port, "RS232.port", 1, 99);
   const int baud = wholeField(c.RS232.baudrate, "RS232.baudrate", 1, 4000000);
-  std::string device = "/dev/ttyS" + std::to_string(port - 1);
-  if (const char* env = std::getenv(("KELVANE_RS232_PORT" + std::to_string(port)).c_str());
-      env && *env)
-    device = env;
+  const std::string device = serialDevice(port);
   Target t;
   t.key = "RS232|" + device;
   t.signature = std::to_string(baud) + "|" + c.RS232.handshake;
@@ -556,6 +553,13 @@ ProgressReporter setProgressReporter(ProgressReporter reporter) {
     previous = std::exchange(state().progress, std::move(installed));
   }
   return previous ? *previous : ProgressReporter{};
+}
+
+std::string serialDevice(int port) {
+  if (const char* env = std::getenv(("KELVANE_RS232_PORT" + std::to_string(port)).c_str());
+      env && *env)
+    return env;
+  return "/dev/ttyS" + std::to_string(port - 1);
 }
 
 void cancelDownload() {

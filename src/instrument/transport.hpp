@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "instrument/records.hpp"
@@ -77,6 +78,10 @@ struct TransportStatistics {
   std::uint64_t partialWrites = 0;  // writes the system accepted only in part (and resumed)
 };
 TransportStatistics transportStatistics();
+
+// The device file of serial port `port` (1 to 99): KELVANE_RS232_PORT<port> when set, else
+// /dev/ttyS<port - 1>. serialDevice(1) is "/dev/ttyS0".
+std::string serialDevice(int port);
 
 // Closes every open connection (library terminate; tests).
 void closeConnections();

@@ -18,7 +18,7 @@ struct Module {
   std::initializer_list<const char*> callbacks;
 };
 
-// 32 + 8 + 16 + 11 + 32 entries.
+// 32 + 8 + 16 + 11 + 23 + 32 entries.
 const std::initializer_list<Module> kModules = {
     {"Qarn_FTM_GUI_c",
      {{"InitializeFigures", 0, 1},
@@ -76,6 +76,23 @@ const std::initializer_list<Module> kModules = {
      {"AN_RadioButtonCallback", "AT_RadioButtonCallback", "ApplyButton_Callback",
       "BandClassComboBox_Callback", "CancelButton_Callback", "ChannelNumberTextField_Callback",
       "CDMAFreqDialog_CloseRequestFcn"}},
+    {"KR_SigGen",
+     {{"EnableGuiObjects", 1, 0},
+      {"UpdateIoAddress", 1, 0},
+      {"ConvertStringToIndex", 2, 1},
+      {"ConvertIndexToString", 2, 1},
+      {"UpdateGuiObjects", 2, 0},
+      {"UpdateConnectionSelections", 2, 1},
+      {"UpdateConfig", 1, 1},
+      {"UpdateRS232HandShakingToolTip", 1, 0},
+      {"addControls", 2, 1},
+      {"showControls", 1, 0},
+      {"reStructureConfig", 2, 1},
+      {"initConfig", 1, 1}},
+     {"pmConnection_Callback", "pbCheckHardware_Callback", "pbOK_Callback", "pbCancel_Callback",
+      "pmGpibBoard_Callback", "pmPrimaryAddress_Callback", "pmSecondaryAddress_Callback",
+      "pmPortNumber_Callback", "pmBaudRate_Callback", "pmHandShake_Callback",
+      "editTCPIPAddress_Callback"}},
     {"rfCommonUI",
      {{"InitializeFigure", 1, 0},
       {"redrawAppTitle", 1, 0},
