@@ -287,6 +287,16 @@ class Scpi {
 
   // Empties the instrument's error queue; its errors make the operation fail with their texts.
   void checkErrors() {
+    const std::vector<std::string> errors = readErrors();
+    if (errors.empty()) return;
+    std::string message;
+    for (const auto& e : errors)
+      message += (message.empty() ? "" : "\n") + e;
+    throw OpFailure{status::kInstrumentError, message};
+  }
+
+  // Reads the error queue until it answers 0, at most maxErrorReads times; returns its entries.
+  std::vector<std::string> readErrors() {
     std::vector<std::string> errors;
     for (int i = 0; i < s_.maxErrorReads; ++i) {
       const std::string reply = ask(":SYST:ERR?");
@@ -299,11 +309,7 @@ class Scpi {
       errors.push_back(reply);
       if (i + 1 == s_.maxErrorReads) errors.push_back("(further errors not read)");
     }
-    if (errors.empty()) return;
-    std::string message;
-    for (const auto& e : errors)
-      message += (message.empty() ? "" : "\n") + e;
-    throw OpFailure{status::kInstrumentError, message};
+    return errors;
   }
 
   // The time a write of `bytes` may take.
@@ -484,33 +490,46 @@ class DownloadWriter {
   }
 };
 
-// Stores `d` in ARB memory: the I/Q block, the marker block, then *OPC? and the error queue.
+// Waits for the instrument to finish `command` (what it stores: `what`), `bytes` long, then reads
+// its error queue; errors end the download with a message naming both.
+void confirmBlock(Scpi& scpi, const std::string& command, const std::string& what,
+                  std::uint64_t bytes) {
+  // The instrument answers *OPC? once the block is stored. A connection reset after the last
+  // byte shows here, when the block still fitted into the socket buffers.
+  const std::string done = scpi.ask("*OPC?", scpi.budget(bytes));
+  if (runtime::parseNumber(done) != 1.0)
+    throw OpFailure{status::kInstrumentError,
+                    "Unexpected answer to *OPC? after " + command + ": " + quoted(done) + "."};
+  const std::vector<std::string> errors = scpi.readErrors();
+  if (errors.empty()) return;
+  std::string message = "The signal generator refused " + what + " (" + command + "): ";
+  for (std::size_t i = 0; i < errors.size(); ++i)
+    message += (i ? "\n" : "") + errors[i];
+  throw OpFailure{status::kInstrumentError, message};
+}
+
+// Stores `d` in ARB memory: the I/Q block, *OPC? and the error queue, then the marker block,
+// *OPC? and the error queue. A refused I/Q block ends it before the markers.
 Status storeWaveform(Scpi& scpi, const DownloadData& d) {
   const std::string name(d.name);
   const std::uint64_t n = d.iq.size();
+  const std::string waveform = ":MMEM:DATA \"WFM1:" + name + "\"";
+  const std::string markers = ":MMEM:DATA \"MKR1:" + name + "\"";
   DownloadWriter writer(scpi, d.name, n);
   writer.report();
-  std::string done;
   try {
-    writer.writeBlock(":MMEM:DATA \"WFM1:" + name + "\",", 4 * n,
-                      [&](std::uint64_t offset, std::span<char> out) {
-                        encodeIqWords(d.iq.subspan(offset / 4, out.size() / 4), d.scale, out);
-                      });
-    writer.writeBlock(":MMEM:DATA \"MKR1:" + name + "\",", n,
-                      [&](std::uint64_t offset, std::span<char> out) {
-                        for (std::size_t k = 0; k < out.size(); ++k)
-                          out[k] = static_cast<char>(d.markers[offset + k] & 0x3);
-                      });
-    // The instrument answers *OPC? once the waveform is stored. A connection reset after the
-    // last byte shows here, when the blocks still fitted into the socket buffers.
-    done = scpi.ask("*OPC?", scpi.budget(writer.total()));
+    writer.writeBlock(waveform + ",", 4 * n, [&](std::uint64_t offset, std::span<char> out) {
+      encodeIqWords(d.iq.subspan(offset / 4, out.size() / 4), d.scale, out);
+    });
+    confirmBlock(scpi, waveform, "the waveform \"" + name + "\"", 4 * n);
+    writer.writeBlock(markers + ",", n, [&](std::uint64_t offset, std::span<char> out) {
+      for (std::size_t k = 0; k < out.size(); ++k)
+        out[k] = static_cast<char>(d.markers[offset + k] & 0x3);
+    });
+    confirmBlock(scpi, markers, "the markers of the waveform \"" + name + "\"", n);
   } catch (const LinkDown& down) {
     throw writer.counted(down);
   }
-  if (runtime::parseNumber(done) != 1.0)
-    throw OpFailure{status::kInstrumentError,
-                    "Unexpected answer to *OPC? after the download: " + quoted(done) + "."};
-  scpi.checkErrors();
   return Status{status::kOk,
                 "Waveform \"" + name + "\" stored (" + std::to_string(n) + " samples)."};
 }

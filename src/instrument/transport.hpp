@@ -89,9 +89,14 @@ Status send(const Configuration& config, std::string_view command);
 // Sends one query; the message is the reply without its line end.
 Status query(const Configuration& config, std::string_view query);
 // Stores a waveform under `name` in ARB memory ("norm" scaling): the I/Q words in
-// :MMEM:DATA "WFM1:<name>",#<d><len><bytes>, then one marker byte a sample (bit 0 marker 1,
-// bit 1 marker 2) in :MMEM:DATA "MKR1:<name>",..., then *OPC? and the error queue.
-// `markers` holds one byte a sample. A name that is empty or holds a double quote or a control
+// :MMEM:DATA "WFM1:<name>",#<d><len><bytes>, then *OPC? and the error queue; then one marker
+// byte a sample (bit 0 marker 1, bit 1 marker 2) in :MMEM:DATA "MKR1:<name>",..., then *OPC?
+// and the error queue again. A block the instrument refuses ends the download with a message
+// naming the waveform, the command and the instrument's errors, e.g.
+//   The signal generator refused the waveform "Traffic" (:MMEM:DATA "WFM1:Traffic"):
+//   -225,"Out of memory"
+// (the marker block is not sent after a refused waveform block). `markers` holds one byte a
+// sample. A name that is empty or holds a double quote or a control
 // character, a sample that is not finite, or a marker count that differs from the sample count
 // is refused before anything is sent.
 Status download(const Configuration& config, std::span<const std::complex<double>> iq,
