@@ -69,6 +69,8 @@ struct State {
   TransportSettings settings;
   std::shared_ptr<const ProgressReporter> progress;
   Sessions sessions;
+  // Targets whose instrument stayed silent past a time-out, with the time of the last one.
+  std::map<std::string, Clock::time_point> silent;
 };
 
 State& state() {
@@ -115,6 +117,38 @@ void dropSession(State& st, const std::string& key) {
     closing = std::move(it->second.link);
     st.sessions.erase(it);
   }
+}
+
+// Remembers that the instrument of `key` stayed silent past a time-out.
+void noteSilence(State& st, const std::string& key) {
+  std::lock_guard lock(st.mutex);
+  st.silent[key] = Clock::now();
+}
+
+// The instrument of `key` answered: it is no longer taken for silent.
+void forgetSilence(State& st, const std::string& key) {
+  std::lock_guard lock(st.mutex);
+  st.silent.erase(key);
+}
+
+// True when the instrument of `key` stayed silent within the last `memory`.
+bool silentRecently(State& st, const std::string& key, std::chrono::milliseconds memory) {
+  std::lock_guard lock(st.mutex);
+  const auto it = st.silent.find(key);
+  if (it == st.silent.end()) return false;
+  if (Clock::now() - it->second < memory) return true;
+  st.silent.erase(it);
+  return false;
+}
+
+// The settings of an operation on an instrument that stayed silent: one connection attempt and
+// the short time-out for connecting and for the probe's reply.
+TransportSettings briefSettings(const TransportSettings& s) {
+  TransportSettings brief = s;
+  brief.replyTimeout = std::min(s.replyTimeout, s.silentTimeout);
+  brief.connectTimeout = std::min(s.connectTimeout, s.silentTimeout);
+  brief.connectAttempts = 1;
+  return brief;
 }
 
 bool iequals(std::string_view a, const char* b) {
@@ -250,7 +284,9 @@ std::shared_ptr<Link> acquire(State& st, const Target& t, const TransportSetting
 
 class Scpi {
  public:
-  Scpi(Link& l, const TransportSettings& s) : link_(l), s_(s) {}
+  // `answered` is called after every reply received.
+  Scpi(Link& l, const TransportSettings& s, std::function<void()> answered = {})
+      : link_(l), s_(s), answered_(std::move(answered)) {}
 
   const TransportSettings& settings() const { return s_; }
 
@@ -272,7 +308,9 @@ class Scpi {
 
   std::string readReply(std::string_view query, std::chrono::milliseconds timeout) {
     try {
-      return link_.readLine(Clock::now() + timeout);
+      std::string reply = link_.readLine(Clock::now() + timeout);
+      if (answered_) answered_();
+      return reply;
     } catch (const LinkError& e) {
       throw down(e, "while waiting for the answer to " + quoted(query),
                  "did not answer " + quoted(query) + " within " + link::seconds(timeout));
@@ -323,6 +361,7 @@ class Scpi {
  private:
   Link& link_;
   const TransportSettings& s_;
+  std::function<void()> answered_;
 
   LinkDown down(const LinkError& e, const std::string& during, const std::string& timedOut) {
     const std::string& peer = link_.peer();
@@ -371,23 +410,57 @@ Status exclusive(Body body) {
   }
 }
 
-// Runs `op` on the session of `config` with every failure turned into a status. A reused
-// session found dead during the operation is reopened and the operation tried once more when
-// `retry` allows it (commands and queries; never a download, which may be half stored).
+// The session of `t`; a connection that timed out marks the instrument as silent.
+std::shared_ptr<Link> connect(State& st, const Target& t, const TransportSettings& settings,
+                              bool& fresh) {
+  try {
+    return acquire(st, t, settings, fresh);
+  } catch (const OpFailure& f) {
+    if (f.code == status::kTimeout) noteSilence(st, t.key);
+    throw;
+  }
+}
+
+// Asks *OPC? of an instrument that stayed silent, with the short time-out; its silence ends the
+// operation before `what` is sent.
+void probe(Scpi& scpi, std::string_view what) {
+  try {
+    (void)scpi.ask("*OPC?");
+  } catch (LinkDown& d) {
+    if (d.kind != Failure::Timeout) throw;
+    d.message.pop_back();  // the full stop
+    d.message += "; it had stayed silent before, so " + std::string(what) + " was not sent.";
+    throw;
+  }
+}
+
+// Runs `op` (which sends `what`, for messages) on the session of `config` with every failure
+// turned into a status. A reused session found dead during the operation is reopened and the
+// operation tried once more when `retry` allows it (commands and queries; never a download,
+// which may be half stored). A time-out marks the instrument as silent; while it is, the
+// operation connects once and runs only after a brief probe is answered.
 template <class Op>
-Status run(const Configuration& config, bool retry, Op op) {
+Status run(const Configuration& config, bool retry, std::string_view what, Op op) {
   return exclusive([&](State& st) -> Status {
     const TransportSettings settings = currentSettings(st);
+    const TransportSettings brief = briefSettings(settings);
     const Target t = target(config);
+    const bool suspect = silentRecently(st, t.key, settings.silentMemory);
+    const auto answered = [&st, &t] { forgetSilence(st, t.key); };
     for (int attempt = 0;; ++attempt) {
       bool fresh = false;
-      const std::shared_ptr<Link> l = acquire(st, t, settings, fresh);
+      const std::shared_ptr<Link> l = connect(st, t, suspect ? brief : settings, fresh);
       try {
-        Scpi scpi(*l, settings);
+        if (suspect) {
+          Scpi probing(*l, brief, answered);
+          probe(probing, what);
+        }
+        Scpi scpi(*l, settings, answered);
         return op(scpi, t);
       } catch (const LinkDown& d) {
         dropSession(st, t.key);
-        if (d.kind == Failure::Lost && !fresh && retry && attempt == 0) continue;
+        if (d.kind == Failure::Timeout) noteSilence(st, t.key);
+        if (d.kind == Failure::Lost && !fresh && retry && attempt == 0 && !suspect) continue;
         return {codeOf(d.kind), d.message};
       }
     }
@@ -576,19 +649,20 @@ void closeConnections() {
   Sessions dropped;  // closed outside the lock; a link in use stays open until its operation ends
   std::lock_guard lock(state().mutex);
   dropped.swap(state().sessions);
+  state().silent.clear();
 }
 
 namespace hwio {
 
 Status ping(const Configuration& config) {
-  return run(config, true, [](Scpi& scpi, const Target&) {
+  return run(config, true, "\"*IDN?\"", [](Scpi& scpi, const Target&) {
     return Status{status::kOk, "Connected to " + scpi.ask("*IDN?")};
   });
 }
 
 Status send(const Configuration& config, std::string_view command) {
   if (auto bad = badLine(command, "command")) return {status::kRefused, *bad};
-  return run(config, true, [command](Scpi& scpi, const Target&) {
+  return run(config, true, quoted(command), [command](Scpi& scpi, const Target&) {
     scpi.sendLine(command);
     scpi.checkErrors();
     return Status{};
@@ -597,7 +671,7 @@ Status send(const Configuration& config, std::string_view command) {
 
 Status query(const Configuration& config, std::string_view query) {
   if (auto bad = badLine(query, "query")) return {status::kRefused, *bad};
-  return run(config, true, [query](Scpi& scpi, const Target&) {
+  return run(config, true, quoted(query), [query](Scpi& scpi, const Target&) {
     return Status{status::kOk, scpi.ask(query)};
   });
 }
@@ -611,7 +685,9 @@ Status download(const Configuration& config, std::span<const std::complex<double
     return refuse("The waveform \"" + std::string(name) +
                   "\" holds a sample that is not a finite number; nothing was sent.");
   const DownloadData data{iq, markers, name, *scale};
-  return run(config, false, [&](Scpi& scpi, const Target&) { return storeWaveform(scpi, data); });
+  const std::string what = "the waveform \"" + std::string(name) + "\"";
+  return run(config, false, what,
+             [&](Scpi& scpi, const Target&) { return storeWaveform(scpi, data); });
 }
 
 Status returnLocal(const Configuration& config) {

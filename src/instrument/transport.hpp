@@ -46,6 +46,13 @@ struct TransportSettings {
   double minimumBytesPerSecond = 100e3;
   std::size_t chunkBytes = 1 << 20;  // bytes of a block written (and reported) at once
   int maxErrorReads = 32;            // :SYST:ERR? queries after one command at most
+  // An instrument that stayed silent past a time-out (no reply, a write that made no progress,
+  // no connection) is remembered for silentMemory after the last such time-out. Meanwhile each
+  // operation on it connects once and first asks *OPC? with silentTimeout; only when that is
+  // answered does the operation go on, with the time-outs above. Any reply clears the memory.
+  // So a flow of several operations against a dead instrument waits out replyTimeout once.
+  std::chrono::milliseconds silentTimeout{2000};
+  std::chrono::milliseconds silentMemory{60000};
 };
 TransportSettings transportSettings();
 void setTransportSettings(const TransportSettings& settings);
@@ -72,7 +79,8 @@ struct TransportStatistics {
 };
 TransportStatistics transportStatistics();
 
-// Closes every open connection (library terminate; tests).
+// Closes every open connection and forgets which instruments stayed silent (library terminate;
+// tests).
 void closeConnections();
 
 // The five transport operations, by opcode.
