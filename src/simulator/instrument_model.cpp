@@ -11,7 +11,12 @@ namespace kelvane::simulator {
 namespace {
 
 constexpr std::size_t kErrorQueueLength = 30;
+// The command log keeps the newest messages: at most this many, of at most kCommandLogBytes in
+// all, each at most kCommandEntryBytes of the message (escaped, up to 4 bytes a byte) and its
+// length. A test tool that keeps every byte it was sent is the first thing to run out of memory.
 constexpr std::size_t kCommandLogLength = 10000;
+constexpr std::size_t kCommandLogBytes = 1u << 20;
+constexpr std::size_t kCommandEntryBytes = 1024;
 constexpr std::string_view kIdentification = "Kelvane,Q7710K simulator,SIM000001,0.1.0";
 
 std::string upperCase(std::string_view s) {
@@ -450,20 +455,30 @@ void Instrument::pushEntry(std::string entry) {
   errors_.push_back(std::move(entry));
 }
 
-void Instrument::log(const std::string& text) {
-  if (commands_.size() >= kCommandLogLength) {
+void Instrument::log(std::string_view text) {
+  if (observer_) observer_(printable(text));
+  std::string entry = printable(text.substr(0, kCommandEntryBytes));
+  if (text.size() > kCommandEntryBytes) entry += "... (" + std::to_string(text.size()) + " bytes)";
+  commandsBytes_ += entry.size();
+  commands_.push_back(std::move(entry));
+  while (commands_.size() > kCommandLogLength || commandsBytes_ > kCommandLogBytes) {
+    commandsBytes_ -= commands_.front().size();
     commands_.pop_front();
     ++commandsDropped_;
   }
-  commands_.push_back(text);
-  if (observer_) observer_(text);
+}
+
+std::uint64_t Instrument::usedBytes() const {
+  std::uint64_t used = 0;
+  for (const auto& [name, f] : waveforms_)
+    used += f.bytes.size();
+  for (const auto& [name, f] : markers_)
+    used += f.bytes.size();
+  return used;
 }
 
 std::size_t Instrument::usedSamples() const {
-  std::size_t used = 0;
-  for (const auto& [name, f] : waveforms_)
-    used += f.samples;
-  return used;
+  return static_cast<std::size_t>((usedBytes() + 3) / 4);
 }
 
 void Instrument::store(const std::string& target, Block& block) {
@@ -472,18 +487,20 @@ void Instrument::store(const std::string& target, Block& block) {
   if (block.discarded) raise(-225);
   const std::size_t bytes = block.data.size();
   if (bytes == 0 || (!isMarker && bytes % 4 != 0)) raise(-161);
+  // Waveform and marker files share the memory by their bytes: 4 a waveform sample, 1 a marker
+  // sample. A file replaced frees its own bytes first.
+  auto& files = isMarker ? markers_ : waveforms_;
+  const auto old = files.find(name);
+  const std::uint64_t freed = old == files.end() ? 0 : old->second.bytes.size();
+  if (bytes > keepLimit() - usedBytes() + freed) raise(-225);
   File f;
   f.samples = isMarker ? bytes : bytes / 4;
   if (isMarker) {
-    if (f.samples > capacity_) raise(-225);
     for (std::uint8_t b : block.data) {
       f.marker1 += b & 1u;
       f.marker2 += (b >> 1) & 1u;
     }
   } else {
-    const auto old = waveforms_.find(name);
-    const std::size_t freed = old == waveforms_.end() ? 0 : old->second.samples;
-    if (f.samples > capacity_ - usedSamples() + freed) raise(-225);
     // Largest and smallest word in one pass the compiler vectorises.
     const std::uint8_t* p = block.data.data();
     int hi = 0;
@@ -497,7 +514,7 @@ void Instrument::store(const std::string& target, Block& block) {
   }
   f.crc = block.crc;
   f.bytes = std::move(block.data);
-  (isMarker ? markers_ : waveforms_)[name] = std::move(f);
+  files[name] = std::move(f);
 }
 
 void Instrument::common(std::string_view header, const std::vector<Param>& params,
@@ -581,7 +598,7 @@ void Instrument::runUnit(std::string_view unit, std::size_t base, Message& m,
 std::string Instrument::execute(Message&& m) {
   std::lock_guard lock(mutex_);
   if (m.text.empty() && m.blocks.empty()) return {};
-  log(printable(m.text));
+  log(m.text);
   if (m.tooLong) {
     push(-223);
     return {};

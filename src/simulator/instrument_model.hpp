@@ -39,7 +39,7 @@ class Instrument {
   void noteConnectionOpened();
   void noteConnectionClosed();
   std::chrono::milliseconds replyDelay() const;
-  // The longest block worth keeping: one that fills the whole memory.
+  // The memory in bytes (4 a waveform sample), and so the longest block worth keeping.
   std::uint64_t keepLimit() const { return 4ull * capacity_; }
 
   std::optional<std::vector<std::int16_t>> waveformWords(const std::string& name) const;
@@ -118,6 +118,7 @@ class Instrument {
   States states_;
   std::deque<std::string> errors_;
   std::deque<std::string> commands_;
+  std::size_t commandsBytes_ = 0;  // the bytes of the entries in commands_
   std::uint64_t commandsDropped_ = 0;
   Faults faults_;
   std::size_t cuts_ = 0;  // drops since the faults were set
@@ -127,8 +128,9 @@ class Instrument {
 
   void push(int code);
   void pushEntry(std::string entry);
-  void log(const std::string& text);
-  std::size_t usedSamples() const;
+  void log(std::string_view text);
+  std::uint64_t usedBytes() const;  // of waveform and marker files
+  std::size_t usedSamples() const;  // usedBytes in waveform samples of 4 bytes, rounded up
   nlohmann::json stateLocked() const;
   nlohmann::json filesState() const;
   nlohmann::json sequencesState() const;

@@ -64,8 +64,8 @@ TEST_F(Wire, DownloadStopsTheArbAndDecodesBackToTheWords) {
   const Status s = VelDownLoadWrap(iq, markers, "Traffic", config_, dialogs_);
   ASSERT_EQ(s.code, 0) << s.message;
   EXPECT_EQ(sent(), (Commands{":SOUR:RAD:ARB:STATe?", ":SOUR:RAD:ARB:STATe OFF",
-                              ":MMEM:DATA \"WFM1:Traffic\",#216", ":MMEM:DATA \"MKR1:Traffic\",#14",
-                              "*OPC?"}));
+                              ":MMEM:DATA \"WFM1:Traffic\",#216", "*OPC?",
+                              ":MMEM:DATA \"MKR1:Traffic\",#14", "*OPC?"}));
   EXPECT_EQ(sim_->waveformWords("Traffic"),
             (std::vector<std::int16_t>{32767, -16384, 8192, 0, -32767, 4096, 0, 0}));
   EXPECT_EQ(sim_->markerBytes("Traffic"), (std::vector<std::uint8_t>{3, 1, 2, 0}));
@@ -90,7 +90,9 @@ TEST_F(Wire, TheArbIsSwitchedBackOnOnlyWhenItWasOn) {
   sim_->setFaults(f);
   const Status failed = VelDownLoadWrap(iq, markers, "Fails", config_, dialogs_);
   EXPECT_EQ(failed.code, status::kInstrumentError);
-  EXPECT_EQ(failed.message, "-222,\"Data out of range\"\n-222,\"Data out of range\"");
+  EXPECT_EQ(failed.message,
+            "The signal generator refused the waveform \"Fails\" (:MMEM:DATA \"WFM1:Fails\"): "
+            "-222,\"Data out of range\"");
   EXPECT_EQ(sent().back(), ":SOUR:RAD:ARB:STATe ON");
   EXPECT_EQ(state()["states"]["arb"], true);
   sim_->setFaults({});
@@ -410,7 +412,9 @@ TEST_F(SmallMemory, ADownloadBeyondTheMemoryReportsOutOfMemory) {
   const std::vector<std::uint8_t> markers(1001, 0);
   const Status s = hwDownload(config_, iq, markers, "TooLong");
   EXPECT_EQ(s.code, status::kInstrumentError);
-  EXPECT_EQ(s.message.rfind("-225,", 0), 0u) << s.message;
+  EXPECT_EQ(s.message,
+            "The signal generator refused the waveform \"TooLong\" (:MMEM:DATA \"WFM1:TooLong\"): "
+            "-225,\"Out of memory\"");
 }
 
 class SerialWire : public Wire {

@@ -124,13 +124,13 @@ TEST_F(SerialTransport, XoffHoldsTheDownloadAndXonResumesItWithEveryByteIntact) 
   // The pacing characters never reach a reply: *OPC? read back as 1.
   ASSERT_EQ(s.code, 0) << s.message;
   const auto m = fake_->messages();
-  ASSERT_EQ(m.size(), 4u);
+  ASSERT_EQ(m.size(), 6u);  // each block followed by *OPC? and :SYST:ERR?
   const auto w = testing::words(m[0].blocks.at(0));
   ASSERT_EQ(w.size(), 2 * n);
   EXPECT_EQ(w[0], 32767);
   EXPECT_EQ(w[2], 0x1113);
   EXPECT_EQ(w[2 * n - 1], 0x1311);
-  EXPECT_EQ(m[1].blocks.at(0), std::string(n, '\x03'));
+  EXPECT_EQ(m[3].blocks.at(0), std::string(n, '\x03'));
 }
 
 TEST_F(SerialTransport, TheTimeWarningStartsAbove12000SamplesAt9600Baud) {

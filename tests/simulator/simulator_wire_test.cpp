@@ -279,7 +279,8 @@ TEST_F(SimulatorWire, DownloadDecodesBackWithAwkwardBytesAndArrival) {
   // A second download under the same name replaces the file.
   download(c, "trf", {1, -1});
   EXPECT_EQ(sim_.waveformWords("trf"), (std::vector<std::int16_t>{1, -1}));
-  EXPECT_EQ(sim_.state()["memory"]["usedSamples"], 1);
+  // 1 sample (4 bytes) and the 300 marker bytes of the earlier markers: 76 samples of 4 bytes.
+  EXPECT_EQ(sim_.state()["memory"]["usedSamples"], 76);
   // Lengths that are no whole number of samples, or none at all.
   c.send(":MMEM:DATA \"WFM1:odd\",#13abc\n:MMEM:DATA \"WFM1:none\",#10\n");
   EXPECT_EQ(c.errors(), (std::vector<std::string>{"-161,\"Invalid block data\"",
