@@ -361,8 +361,8 @@ TEST_F(Wire, AFailedCommandIsReportedByNameWhileTheRestStillGoOut) {
 TEST_F(Wire, ARefusedCarrierEndsThePlayWithTheOutputOff) {
   store("Single");
   store("Control");
-  ASSERT_EQ(VelCreateWaveformSequence_c(std::vector<SequenceElement>{{"Control", 1, 1, 1}},
-                                        "Qarn", config_)
+  ASSERT_EQ(VelCreateWaveformSequence_c(std::vector<SequenceElement>{{"Control", 1, 1, 1}}, "Qarn",
+                                        config_)
                 .code,
             0);
   // The output is on from an earlier play at the previous carrier.
@@ -387,8 +387,9 @@ TEST_F(Wire, ARefusedCarrierEndsThePlayWithTheOutputOff) {
   f.failPattern = "amplitude";
   sim_->setFaults(f);
   const Status q = VelPlayWaveformSequence_c("Qarn", SigGenSettings{}, config_);
-  EXPECT_EQ(q.message.rfind("The command \":source:power:level:immediate:amplitude -30dbm\" failed", 0),
-            0u)
+  EXPECT_EQ(
+      q.message.rfind("The command \":source:power:level:immediate:amplitude -30dbm\" failed", 0),
+      0u)
       << q.message;
   c = sent();
   ASSERT_EQ(c.size(), 16u);
@@ -478,7 +479,7 @@ TEST_F(SerialWire, ADownloadOverTheSimulatorsSerialPort) {
   ::setenv("KELVANE_RS232_PORT2", sim_->pseudoTerminalPath().c_str(), 1);
   Configuration serial;
   serial.type = "rs232";
-  serial.RS232 = {2, 9600, "Xon/Xoff"};
+  serial.RS232 = {.port = 2, .baudrate = 9600, .handshake = "Xon/Xoff", .device = {}};
   const std::size_t n = 12000;  // the longest download without the time warning at 9600 bit/s
   std::vector<C> iq(n);
   std::vector<std::uint8_t> markers(n);
