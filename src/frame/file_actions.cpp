@@ -40,9 +40,9 @@ bool loadParameters(const std::string& filename, const Value& handles) {
   return true;
 }
 
-void saveConfig(const Value& fileParameters) {
+void saveConfig(const Value& fileParameters, const ConfigCheck& usable) {
   try {
-    if (const std::string note = writeConfigFile(fileParameters); !note.empty())
+    if (const std::string note = writeConfigFile(fileParameters, usable); !note.empty())
       registry::printToConsole(note);
   } catch (const std::exception&) {
     // A configuration that cannot be written is not reported; the previous file stays.

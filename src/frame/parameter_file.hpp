@@ -99,8 +99,9 @@ bool loadParameters(const std::string& filename, const runtime::Value& handles);
 
 // Writes "defaults.mat" in the working directory with the variable `fileParameters`; errors are
 // ignored (a failed write leaves the previous file as it was). A file there that could not be
-// read is kept as "defaults.mat.damaged" first, and the console says so.
-void saveConfig(const runtime::Value& fileParameters);
+// read, or whose record `usable` refuses, is kept as "defaults.mat.damaged" first, and the
+// console says so.
+void saveConfig(const runtime::Value& fileParameters, const ConfigCheck& usable = {});
 
 // The record stored in "defaults.mat", or an empty value when the file is missing, unreadable
 // or holds no record `fileParameters`; for a file that exists but cannot be read the console
