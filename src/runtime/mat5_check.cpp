@@ -157,12 +157,21 @@ struct ArrayHeader {
   std::string label;  // "record 'x'", "a list", for messages
 };
 
+// `name` as it may be shown in a message: bytes that are no printable ASCII become '?', so that
+// a damaged name cannot upset the terminal it is printed on.
+std::string printable(const std::string& name) {
+  std::string out = name;
+  for (char& c : out)
+    if (c < 0x20 || c > 0x7E) c = '?';
+  return out;
+}
+
 std::string labelOf(std::uint32_t cls, const std::string& name) {
   const char* kind = cls == mxSTRUCT ? "record"
                      : cls == mxCELL ? "list"
                      : cls == mxCHAR ? "text"
                                      : "array";
-  if (!name.empty()) return std::string(kind) + " '" + name + "'";
+  if (!name.empty()) return std::string(kind) + " '" + printable(name) + "'";
   return std::string(cls == mxSTRUCT || cls == mxCELL || cls == mxCHAR ? "a " : "an ") + kind;
 }
 
@@ -376,7 +385,7 @@ class Decoder {
       const char* p = reinterpret_cast<const char*>(names.data.data() + at);
       out.emplace_back(p, strnlen(p, width));
       if (!seen.insert(out.back()).second)
-        bad(h.label + " has two fields named '" + out.back() + "'");
+        bad(h.label + " has two fields named '" + printable(out.back()) + "'");
     }
     return out;
   }

@@ -432,6 +432,28 @@ TEST_F(MatFile, ReadsTheTypesOtherWritersUseInEitherByteOrder) {
   EXPECT_EQ(readMatFile(p)[0].value, Value::scalar(1.5));
 }
 
+// A record whose fields share a name cannot be looked up by name: refused, with the name shown
+// printable (a damaged name could hold terminal control characters).
+TEST_F(MatFile, FieldsOfOneNameAreRefusedAndShownPrintable) {
+  const fs::path p = dir_ / "twice.mat";
+  const std::string empty = MatBytes::array(6, 0, 0, "", "");
+  MatBytes()
+      .add(MatBytes::array(
+          2, 1, 1, "fileParameters",
+          MatBytes::element(5, MatBytes::word(8)) +
+              MatBytes::element(1, std::string("\x1b[2J\0\0\0\0\x1b[2J\0\0\0\0", 16)) + empty +
+              empty))
+      .write(p);
+  try {
+    readMatFile(p);
+    ADD_FAILURE() << "read a record with two fields of one name";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("record 'fileParameters' has two fields named '?[2J'"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
 // A version 4 file is named as such, short or long.
 TEST_F(MatFile, VersionFourFilesAreNamed) {
   const fs::path p = dir_ / "v4.mat";
