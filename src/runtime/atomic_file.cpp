@@ -260,7 +260,7 @@ int takeFileLock(const fs::path& file, const fs::path& lockFile, Clock::time_poi
 
 FileLock::FileLock(const fs::path& file, std::chrono::milliseconds timeout) {
   const fs::path target = linkTarget(file);
-  const fs::path lockFile = folderOf(target) / ("." + target.filename().string() + ".lock");
+  const fs::path lockFile = target.parent_path() / ("." + target.filename().string() + ".lock");
   const std::string key = fs::absolute(lockFile).lexically_normal().string();
   const auto deadline = Clock::now() + timeout;
   const std::string busy =
