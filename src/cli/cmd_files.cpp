@@ -31,7 +31,8 @@ const char* kConfigHelp =
     "       kelvane-cli config set FIELD=VALUE [FIELD=VALUE ...]\n"
     "show   prints the instrument connection saved in defaults.mat in the working folder\n"
     "       (the start-up connection when there is none) as JSON\n"
-    "set    changes fields and writes defaults.mat, e.g.\n"
+    "set    changes fields and writes defaults.mat (one that cannot be read is kept as\n"
+    "       defaults.mat.damaged first), e.g.\n"
     "       kelvane-cli config set type=TCPIP TCPIP.address=192.168.0.5\n"
     "       kelvane-cli config set type=GPIB GPIB.primary=19\n";
 
