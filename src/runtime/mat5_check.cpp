@@ -44,6 +44,10 @@ enum : std::uint32_t {
   mxUINT64 = 15
 };
 
+// What an entry of a std::set takes beyond its value: the tree node's links and colour, and
+// the allocator's own bookkeeping.
+constexpr std::size_t kSetEntryBytes = 64;
+
 [[noreturn]] void bad(const std::string& what) {
   throw std::runtime_error(what);
 }
@@ -371,15 +375,21 @@ class Decoder {
           std::to_string((m.size() - off) / 8));
   }
 
+  // The field names of a record; each costs a text and an entry of the set that finds names
+  // given twice, charged before they are built.
   std::vector<std::string> fieldNames(std::span<const std::uint8_t> m, std::size_t& off,
-                                      const ArrayHeader& h) const {
+                                      const ArrayHeader& h) {
     const Element len = part(m, off, miINT32, h.label + " field name length");
     if (len.data.size() != 4) bad(h.label + " has a damaged field name length");
     const std::uint32_t width = u32(len.data.data());
     const Element names = part(m, off, miINT8, h.label + " field names");
     if (width == 0 || width > 4096 || names.data.size() % width != 0)
       bad(h.label + " has damaged field names");
+    const std::size_t count = names.data.size() / width;
+    charge(timesSaturated(count, 2 * sizeof(std::string) + kSetEntryBytes) + 2 * names.data.size(),
+           h.label);
     std::vector<std::string> out;
+    out.reserve(count);
     std::set<std::string> seen;
     for (std::size_t at = 0; at < names.data.size(); at += width) {
       const char* p = reinterpret_cast<const char*>(names.data.data() + at);

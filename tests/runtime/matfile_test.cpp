@@ -432,6 +432,37 @@ TEST_F(MatFile, ReadsTheTypesOtherWritersUseInEitherByteOrder) {
   EXPECT_EQ(readMatFile(p)[0].value, Value::scalar(1.5));
 }
 
+// Field names cost memory beyond their bytes (a text and a set entry each): a record of no
+// elements but 3 000 000 names in 9 MB is refused within bounded memory.
+TEST_F(MatFile, ManyFieldNamesAreChargedToTheBudget) {
+  const fs::path p = dir_ / "names.mat";
+  std::string names;
+  names.reserve(9000000);
+  for (std::uint32_t i = 0; i < 3000000; ++i) {
+    // Three digits of base 255 written as bytes 1 to 255: distinct, none of them zero.
+    names += {static_cast<char>(1 + i % 255), static_cast<char>(1 + i / 255 % 255),
+              static_cast<char>(1 + i / 65025)};
+  }
+  MatBytes()
+      .add(MatBytes::array(2, 0, 0, "fileParameters",
+                           MatBytes::element(5, MatBytes::word(3)) + MatBytes::element(1, names)))
+      .write(p);
+  const MatReadLimits unlimited{.maxElements = std::numeric_limits<std::size_t>::max(),
+                                .maxDepth = 32,
+                                .maxFileBytes = std::size_t{1} << 30};
+  const auto [ended, kilobytes] = inChild([&] { readMatFile(p, unlimited); });
+  EXPECT_TRUE(ended);
+  EXPECT_LT(kilobytes, 150 * 1024);
+  try {
+    readMatFile(p, unlimited);
+    ADD_FAILURE() << "3 000 000 field names were read";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("'fileParameters' is too large to read"),
+              std::string::npos)
+        << e.what();
+  }
+}
+
 // A record whose fields share a name cannot be looked up by name: refused, with the name shown
 // printable (a damaged name could hold terminal control characters).
 TEST_F(MatFile, FieldsOfOneNameAreRefusedAndShownPrintable) {
