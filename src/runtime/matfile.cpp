@@ -65,6 +65,20 @@ struct Arena {
 
 matvar_t* toMatVar(const char* name, const Value& v, Arena& arena);
 
+// True when a text anywhere in `v` holds a byte above 127 (an instrument's reply may hold
+// any byte). libmatio's compressing writer announces a wrong length for such 8-bit texts.
+bool holdsEightBitText(const Value& v) {
+  if (v.isText())
+    return std::any_of(v.str().begin(), v.str().end(),
+                       [](char c) { return static_cast<unsigned char>(c) > 127; });
+  if (v.isList()) return std::any_of(v.items().begin(), v.items().end(), holdsEightBitText);
+  if (v.isRecord())
+    for (std::size_t e = 0; e < v.numel(); ++e)
+      for (const auto& name : v.fieldNames())
+        if (holdsEightBitText(v.field(name, e))) return true;
+  return false;
+}
+
 matvar_t* structToMatVar(const char* name, const Value& v, Arena& arena) {
   const auto& names = v.fieldNames();
   std::vector<const char*> fields;
@@ -136,12 +150,14 @@ matvar_t* toMatVar(const char* name, const Value& v, Arena& arena) {
       const std::string& s = v.str();
       auto& buf = arena.bytes.emplace_back(s.begin(), s.end());
       size_t tdims[2] = {s.empty() ? 0u : 1u, s.size()};
-      // 8-bit characters tagged as UTF-8 (ASCII for every text the program writes). libmatio
-      // 1.5 writes MAT_T_UINT8 char data with the same tag but, when compressing, announces 8
-      // bytes more than it writes for texts of 5 characters and more, which misplaces every
-      // later field of a record on reading; MAT_T_UTF8 is sized correctly.
-      return Mat_VarCreate(name, MAT_C_CHAR, MAT_T_UTF8, 2, tdims,
-                           buf.empty() ? nullptr : buf.data(), MAT_F_DONT_COPY_DATA);
+      // 8-bit characters, byte for byte. ASCII is tagged as UTF-8: libmatio 1.5 writes
+      // MAT_T_UINT8 char data with the same tag but, when compressing, announces 8 bytes more
+      // than it writes for texts of 5 characters and more. A text with bytes above 127 (an
+      // instrument's reply may hold any byte) is MAT_T_UINT8, which libmatio does not decode,
+      // and its variable is written uncompressed (writeMatFile).
+      const matio_types type = holdsEightBitText(v) ? MAT_T_UINT8 : MAT_T_UTF8;
+      return Mat_VarCreate(name, MAT_C_CHAR, type, 2, tdims, buf.empty() ? nullptr : buf.data(),
+                           MAT_F_DONT_COPY_DATA);
     }
     case Kind::Record:
       return structToMatVar(name, v, arena);
@@ -175,8 +191,10 @@ void writeMatFile(const std::filesystem::path& path, std::span<const MatVariable
       Arena arena;
       VarPtr mv(toMatVar(var.name.c_str(), var.value, arena));
       if (!mv) fail(path, "cannot hold variable '" + var.name + "'");
+      // Texts are stored byte for byte; a variable holding 8-bit text is written uncompressed.
+      const bool compress = options.compress && !holdsEightBitText(var.value);
       if (Mat_VarWrite(mat.get(), mv.get(),
-                       options.compress ? MAT_COMPRESSION_ZLIB : MAT_COMPRESSION_NONE) != 0)
+                       compress ? MAT_COMPRESSION_ZLIB : MAT_COMPRESSION_NONE) != 0)
         fail(path, "writing variable '" + var.name + "' failed");
     }
     if (Mat_Close(mat.release()) != 0) fail(path, "cannot be closed");

@@ -123,6 +123,16 @@ TEST_F(MatFile, CompressedRecordsWithLongTextsKeepTheirLaterFields) {
     EXPECT_EQ(back[0].value, rec) << n;
     EXPECT_EQ(back[1].value.str(), p.string()) << n;
   }
+  // Bytes that are not UTF-8 (an instrument's reply) come back as they were, with the fields
+  // after them.
+  const Value odd = Value::record({{"idn", Value::text("Q\xB5"
+                                                       "7710K,\x1B[2J\xFF")},
+                                   {"reps", Value::scalar(44)}});
+  writeMatFile(p, std::vector<MatVariable>{{"reply", odd}, {"plain", Value::text("plain text")}});
+  const auto back = readMatFile(p);
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[0].value, odd);
+  EXPECT_EQ(back[1].value.str(), "plain text");
 }
 
 // Hand-made MAT version 5 files: a header, then data elements.
@@ -337,8 +347,8 @@ std::pair<bool, long> inChild(const std::function<void()>& work) {
   return {WIFEXITED(status) && WEXITSTATUS(status) == 0, usage.ru_maxrss};
 }
 
-// The fuzzer's findings and hand-made hostile files (fuzz/corpus/fuzz_parameter_file): a file of 208
-// bytes whose array flags announce 16 bytes once made libmatio ask for 3 GB for a name, a
+// The fuzzer's findings and hand-made hostile files (fuzz/corpus/fuzz_parameter_file): a file of
+// 208 bytes whose array flags announce 16 bytes once made libmatio ask for 3 GB for a name, a
 // record array of 234 881 023 elements without fields for 5.6 GB. Each is read or refused
 // with the file named, within 150 MB, whatever limits the caller passes.
 TEST_F(MatFile, HostileFilesAreReadWithinBoundedMemory) {
