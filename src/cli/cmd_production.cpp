@@ -100,9 +100,10 @@ void writeFiles(const SessionOptions& options, const app::AppState& state) {
         std::printf("wrote %s\n", path.c_str());
       } else if (f == "mat") {
         const auto path = dir / (one.name + ".mat");
-        instrument::saveSpecialWaveform(path, one.w.samples, state.sigGenSettings.SamplingRate);
+        instrument::saveSpecialWaveform(path, one.w.samples, state.sigGenSettings.SamplingRate,
+                                        one.w.markers);
         std::printf("wrote %s\n", path.c_str());
-      } else if (f == "sigmf") {
+      } else if (f == "sigmf" || f == "sigmf-cf32") {
         instrument::SigMFInfo info;
         info.sampleRate = state.sigGenSettings.SamplingRate;
         info.frequency = p.Frequency;
@@ -110,8 +111,10 @@ void writeFiles(const SessionOptions& options, const app::AppState& state) {
         info.drcValue = one.drc;
         info.packets = one.packets;
         info.pilotOffsetIndex = p.pilotOffsetIndex;
-        const auto base = dir / one.name;
-        instrument::saveSigMF(base, one.w.samples, info);
+        const auto base = dir / (f == "sigmf" ? one.name : one.name + "-cf32");
+        instrument::saveSigMF(
+            base, one.w.samples, one.w.markers, info,
+            f == "sigmf" ? instrument::SigMFSamples::Ci16 : instrument::SigMFSamples::Cf32);
         std::printf("wrote %s.sigmf-data and .sigmf-meta\n", base.c_str());
       }
     }
@@ -182,8 +185,10 @@ int commandCalculate(const Arguments& args) {
               << "  --out DIR           folder for the files (default: the working folder)\n"
                  "  --format LIST       files to write for each waveform, named after it:\n"
                  "                      mornath (.bin: raw big-endian 16-bit I/Q),\n"
-                 "                      mat (.mat: samplePoints, sampleRate, wave),\n"
-                 "                      sigmf (.sigmf-data/.sigmf-meta recording)\n"
+                 "                      mat (.mat: samplePoints, sampleRate, wave, markers),\n"
+                 "                      sigmf (.sigmf-data/.sigmf-meta recording, 16-bit I/Q,\n"
+                 "                      the markers as annotations), sigmf-cf32 (-cf32.sigmf-*:\n"
+                 "                      the same with 32-bit float samples)\n"
               << kExitCodes;
     return kExitOk;
   }

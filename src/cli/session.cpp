@@ -76,8 +76,9 @@ bool parseSessionOptions(const Arguments& args, const std::vector<std::string>& 
       out.instrument = v;
     else if (a == "--format") {
       for (const auto& f : splitList(v, ',')) {
-        if (f != "mornath" && f != "mat" && f != "sigmf") {
-          std::cerr << "kelvane-cli: --format takes mornath, mat and sigmf, not '" << f << "'\n";
+        if (f != "mornath" && f != "mat" && f != "sigmf" && f != "sigmf-cf32") {
+          std::cerr << "kelvane-cli: --format takes mornath, mat, sigmf and sigmf-cf32, not '" << f
+                    << "'\n";
           return false;
         }
         out.formats.push_back(f);

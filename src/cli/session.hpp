@@ -23,7 +23,7 @@ struct SessionOptions {
   std::string paramsFile;               // --params FILE.mat
   std::vector<std::string> sets;        // --set FIELD=VALUE, in order
   std::string outDir = ".";             // --out DIR
-  std::vector<std::string> formats;     // --format mornath,mat,sigmf
+  std::vector<std::string> formats;     // --format mornath,mat,sigmf,sigmf-cf32
   std::string instrument;               // --instrument ...
   bool yes = false;                     // --yes
   std::vector<std::string> positional;  // anything else that is not an option
