@@ -192,9 +192,8 @@ std::vector<SigMFAnnotation> markerAnnotations(std::span<const std::uint8_t> mar
   for (const auto& [start, count] : markerRuns(markers, 2))
     out.push_back({start, count, "RF on (marker 2)"});
   // SigMF wants annotations in order of their first sample; at equal starts the slot first.
-  std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
-    return a.sampleStart < b.sampleStart;
-  });
+  std::stable_sort(out.begin(), out.end(),
+                   [](const auto& a, const auto& b) { return a.sampleStart < b.sampleStart; });
   return out;
 }
 
@@ -283,7 +282,8 @@ void saveSigMF(const fs::path& base, std::span<const std::complex<double>> sampl
   data += ".sigmf-data";
   meta += ".sigmf-meta";
   runtime::writeFileAtomically(data, bytes);
-  const std::string json = sigmfMetadata(info, format, markerAnnotations(markers), sha512Hex(bytes));
+  const std::string json =
+      sigmfMetadata(info, format, markerAnnotations(markers), sha512Hex(bytes));
   runtime::writeFileAtomically(
       meta, std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
 }

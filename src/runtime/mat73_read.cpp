@@ -50,8 +50,9 @@ class Walk {
 
   void object(hid_t obj, const std::string& label, std::size_t depth) {
     // The root group sits one above the variables, which count from 0 as in version 5 files.
-    if (depth > maxDepth_ + 1) bad("'" + label + "' is nested more than " +
-                               std::to_string(maxDepth_) + " deep (or refers to itself)");
+    if (depth > maxDepth_ + 1)
+      bad("'" + label + "' is nested more than " + std::to_string(maxDepth_) +
+          " deep (or refers to itself)");
     if (++visits_ > kMaxVisits) bad("holds too many objects");
     switch (H5Iget_type(obj)) {
       case H5I_GROUP:
@@ -175,17 +176,38 @@ void widen(const void* data, std::size_t n, std::vector<double>& out) {
 
 bool numericData(const void* data, matio_classes cls, std::size_t n, std::vector<double>& out) {
   switch (cls) {
-    case MAT_C_DOUBLE: widen<double>(data, n, out); return true;
-    case MAT_C_SINGLE: widen<float>(data, n, out); return true;
-    case MAT_C_INT8: widen<std::int8_t>(data, n, out); return true;
-    case MAT_C_UINT8: widen<std::uint8_t>(data, n, out); return true;
-    case MAT_C_INT16: widen<std::int16_t>(data, n, out); return true;
-    case MAT_C_UINT16: widen<std::uint16_t>(data, n, out); return true;
-    case MAT_C_INT32: widen<std::int32_t>(data, n, out); return true;
-    case MAT_C_UINT32: widen<std::uint32_t>(data, n, out); return true;
-    case MAT_C_INT64: widen<std::int64_t>(data, n, out); return true;
-    case MAT_C_UINT64: widen<std::uint64_t>(data, n, out); return true;
-    default: return false;
+    case MAT_C_DOUBLE:
+      widen<double>(data, n, out);
+      return true;
+    case MAT_C_SINGLE:
+      widen<float>(data, n, out);
+      return true;
+    case MAT_C_INT8:
+      widen<std::int8_t>(data, n, out);
+      return true;
+    case MAT_C_UINT8:
+      widen<std::uint8_t>(data, n, out);
+      return true;
+    case MAT_C_INT16:
+      widen<std::int16_t>(data, n, out);
+      return true;
+    case MAT_C_UINT16:
+      widen<std::uint16_t>(data, n, out);
+      return true;
+    case MAT_C_INT32:
+      widen<std::int32_t>(data, n, out);
+      return true;
+    case MAT_C_UINT32:
+      widen<std::uint32_t>(data, n, out);
+      return true;
+    case MAT_C_INT64:
+      widen<std::int64_t>(data, n, out);
+      return true;
+    case MAT_C_UINT64:
+      widen<std::uint64_t>(data, n, out);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -220,8 +242,10 @@ Value convertText(const matvar_t* v, const std::string& name, std::size_t rows, 
     std::string s;
     for (std::size_t c = 0; c < cols; ++c) {
       const std::uint32_t code = unit(c * rows + r);
-      if (width == 1) s += static_cast<char>(code);
-      else appendUtf8(s, code);
+      if (width == 1)
+        s += static_cast<char>(code);
+      else
+        appendUtf8(s, code);
     }
     return s;
   };
@@ -232,8 +256,7 @@ Value convertText(const matvar_t* v, const std::string& name, std::size_t rows, 
   return Value::list(std::move(lines)).reshaped(rows, 1);
 }
 
-Value convertRecord(const matvar_t* v, const std::string& name, std::size_t n,
-                    std::size_t depth) {
+Value convertRecord(const matvar_t* v, const std::string& name, std::size_t n, std::size_t depth) {
   const unsigned nf = Mat_VarGetNumberOfFields(const_cast<matvar_t*>(v));
   char* const* names = Mat_VarGetStructFieldnames(v);
   if (nf > 0 && !names) bad("record '" + name + "' has no field names");
@@ -247,8 +270,8 @@ Value convertRecord(const matvar_t* v, const std::string& name, std::size_t n,
   if (!v->data || v->nbytes / sizeof(matvar_t*) < n * nf) bad("record '" + name + "' is truncated");
   for (std::size_t e = 0; e < n; ++e)
     for (unsigned f = 0; f < nf; ++f)
-      out.field(fieldNames[f], e) = convert(
-          Mat_VarGetStructFieldByIndex(const_cast<matvar_t*>(v), f, e), depth + 1);
+      out.field(fieldNames[f], e) =
+          convert(Mat_VarGetStructFieldByIndex(const_cast<matvar_t*>(v), f, e), depth + 1);
   return out;
 }
 
@@ -296,8 +319,8 @@ Value convert(const matvar_t* v, std::size_t depth) {
         bad("list '" + name + "' is truncated");
       std::vector<Value> items;
       for (std::size_t i = 0; i < n; ++i)
-        items.push_back(convert(Mat_VarGetCell(const_cast<matvar_t*>(v), static_cast<int>(i)),
-                                depth + 1));
+        items.push_back(
+            convert(Mat_VarGetCell(const_cast<matvar_t*>(v), static_cast<int>(i)), depth + 1));
       Value l = Value::list(std::move(items));
       return n == 0 ? l : l.reshaped(rows, cols);
     }

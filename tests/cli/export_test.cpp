@@ -35,8 +35,8 @@ class Export : public ::testing::Test {
 
   // Runs kelvane-cli in the scratch folder; its exit code, standard output in out_.
   int cli(const std::string& args) {
-    const std::string cmd = "cd '" + dir_.string() + "' && timeout 120 '" KELVANE_CLI "' " +
-                            args + " </dev/null >out.txt 2>err.txt";
+    const std::string cmd = "cd '" + dir_.string() + "' && timeout 120 '" KELVANE_CLI "' " + args +
+                            " </dev/null >out.txt 2>err.txt";
     const int status = std::system(cmd.c_str());
     out_ = slurp(dir_ / "out.txt");
     err_ = slurp(dir_ / "err.txt");
@@ -64,8 +64,8 @@ TEST_F(Export, MarkersGoWithTheMatFileAndSitUnderTheSigMFAnnotations) {
   const auto vars = kelvane::runtime::readMatFile(base.string() + ".mat");
   const auto* markers = kelvane::runtime::findVariable(vars, "markers");
   ASSERT_NE(markers, nullptr);
-  const std::size_t n = static_cast<std::size_t>(
-      kelvane::runtime::findVariable(vars, "samplePoints")->toDouble());
+  const std::size_t n =
+      static_cast<std::size_t>(kelvane::runtime::findVariable(vars, "samplePoints")->toDouble());
   ASSERT_EQ(markers->rows(), 2u);
   ASSERT_EQ(markers->cols(), n);
   // The synthesis: 16 slots at least, the marker-1 pulse one chip (2 samples) every half slot.

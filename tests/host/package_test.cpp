@@ -99,13 +99,12 @@ TEST_F(Package, TheDebianPackageHoldsEverythingAndItsToolRunsFromWhereItUnpacks)
 TEST(BashCompletion, CompletesCommandsAndFormatLists) {
   const std::string script = KELVANE_SOURCE_DIR "/packaging/kelvane-cli.bash-completion";
   auto complete = [&](const std::string& words, int index) {
-    return run("bash -c 'source \"" + script + "\"; COMP_WORDS=(" + words +
-               "); COMP_CWORD=" + std::to_string(index) + "; _kelvane_cli; echo \"${COMPREPLY[*]}\"'")
+    return run("bash -c 'source \"" + script + "\"; COMP_WORDS=(" + words + "); COMP_CWORD=" +
+               std::to_string(index) + "; _kelvane_cli; echo \"${COMPREPLY[*]}\"'")
         .text;
   };
   EXPECT_EQ(complete("kelvane-cli calc", 1), "calculate\n");
-  EXPECT_EQ(complete("kelvane-cli calculate --format mat,sig", 3),
-            "mat,sigmf mat,sigmf-cf32\n");
+  EXPECT_EQ(complete("kelvane-cli calculate --format mat,sig", 3), "mat,sigmf mat,sigmf-cf32\n");
   EXPECT_EQ(complete("kelvane-cli download --ye", 2), "--yes\n");
   EXPECT_EQ(complete("kelvane-cli params s", 2), "show save\n");
 }

@@ -216,9 +216,9 @@ TEST_F(WaveformFiles, SigMFFloatVariantHoldsTheSamplesAsCalculated) {
   EXPECT_EQ(kelvane::testing::sigmfSchemaProblems(meta), std::vector<std::string>{});
   EXPECT_EQ(meta["global"]["core:datatype"], "cf32_le");
   EXPECT_EQ(meta["global"]["core:sha512"], sha512Hex(data));
-  EXPECT_THROW(saveSigMF(dir_ / "g", Samples{{std::nan(""), 0}}, {}, trafficInfo(),
-                         SigMFSamples::Cf32),
-               std::invalid_argument);
+  EXPECT_THROW(
+      saveSigMF(dir_ / "g", Samples{{std::nan(""), 0}}, {}, trafficInfo(), SigMFSamples::Cf32),
+      std::invalid_argument);
   EXPECT_FALSE(fs::exists(dir_ / "g.sigmf-data"));
 }
 
@@ -248,9 +248,8 @@ Bytes slotMarkers(int ratio) {
 
 TEST_F(WaveformFiles, AnnotationsSitOnTheMarkers) {
   EXPECT_EQ(markerAnnotations(Bytes{1, 0, 2, 3, 2}),
-            (std::vector<SigMFAnnotation>{{0, 3, "slot 1, half 1"},
-                                          {2, 3, "RF on (marker 2)"},
-                                          {3, 2, "slot 1, half 2"}}));
+            (std::vector<SigMFAnnotation>{
+                {0, 3, "slot 1, half 1"}, {2, 3, "RF on (marker 2)"}, {3, 2, "slot 1, half 2"}}));
   EXPECT_TRUE(markerAnnotations({}).empty());
 
   const int ratio = 2;

@@ -65,8 +65,8 @@ void writeSample(const fs::path& p, matio_compression compression) {
   const char* fields[] = {"board", "primary"};
   matvar_t* rec = Mat_VarCreateStruct("GPIB", 2, one, fields, 2);
   double board = 0, primary = 19;
-  Mat_VarSetStructFieldByName(rec, "board", 0,
-                              Mat_VarCreate(nullptr, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, one, &board, 0));
+  Mat_VarSetStructFieldByName(
+      rec, "board", 0, Mat_VarCreate(nullptr, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, one, &board, 0));
   Mat_VarSetStructFieldByName(
       rec, "primary", 0, Mat_VarCreate(nullptr, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, one, &primary, 0));
   write(rec);
@@ -138,8 +138,8 @@ TEST_F(Mat73, ArraysWithoutTheirDataAreRefusedBeforeReading) {
     const hid_t space = H5Screate_simple(2, dims, nullptr);
     const hid_t props = H5Pcreate(H5P_DATASET_CREATE);
     H5Pset_chunk(props, 2, chunk);
-    const hid_t set = H5Dcreate2(file, "hollow", H5T_NATIVE_DOUBLE, space, H5P_DEFAULT, props,
-                                 H5P_DEFAULT);
+    const hid_t set =
+        H5Dcreate2(file, "hollow", H5T_NATIVE_DOUBLE, space, H5P_DEFAULT, props, H5P_DEFAULT);
     ASSERT_GE(set, 0);
     const hid_t strType = H5Tcopy(H5T_C_S1);
     H5Tset_size(strType, 6);

@@ -39,8 +39,7 @@ inline std::vector<std::string> sigmfSchemaProblems(const nlohmann::json& meta) 
     problem("global core:sample_rate is not a number >= 0");
   if (global.contains("core:sha512") &&
       (!global["core:sha512"].is_string() ||
-       !std::regex_match(global["core:sha512"].get<std::string>(),
-                         std::regex("[0-9a-fA-F]{128}"))))
+       !std::regex_match(global["core:sha512"].get<std::string>(), std::regex("[0-9a-fA-F]{128}"))))
     problem("global core:sha512 is not 128 hexadecimal digits");
   for (const char* key : {"core:description", "core:hw", "core:recorder", "core:author"})
     text(global, key, "global");
