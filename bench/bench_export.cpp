@@ -76,3 +76,4 @@ void MatWithMarkers(benchmark::State& state) {
 BENCHMARK(MatWithMarkers)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+BENCHMARK_MAIN();

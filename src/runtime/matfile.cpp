@@ -219,9 +219,10 @@ std::vector<MatVariable> readMatFile(const std::filesystem::path& path, MatReadL
   const auto size = std::filesystem::file_size(path, ec);
   if (ec) throw Error("File " + path.string() + ": cannot be read: " + ec.message());
   if (size > limits.maxFileBytes) throw Error("File " + path.string() + ": is too large");
-  std::vector<std::uint8_t> bytes(size);
   std::ifstream in(path, std::ios::binary);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+  // The header tells a version 7.3 file, which HDF5 and libmatio read from the file itself.
+  std::vector<std::uint8_t> bytes(std::min<std::uintmax_t>(size, 128));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
     throw Error("File " + path.string() + ": cannot be read");
   try {
     if (isMat73(bytes)) {
@@ -229,7 +230,14 @@ std::vector<MatVariable> readMatFile(const std::filesystem::path& path, MatReadL
       takeMatioMessage();
       return detail::readMat73(path, limits, names);
     }
+    const std::size_t head = bytes.size();
+    bytes.resize(size);
+    if (size > head && !in.read(reinterpret_cast<char*>(bytes.data() + head),
+                                static_cast<std::streamsize>(size - head)))
+      throw Error("File " + path.string() + ": cannot be read");
     return detail::decodeMat5(bytes, limits, names);
+  } catch (const Error&) {
+    throw;
   } catch (const std::runtime_error& e) {
     std::string msg = e.what();
     if (std::string detail = takeMatioMessage(); !detail.empty()) msg += " (" + detail + ")";
