@@ -174,6 +174,39 @@ TEST_F(Mat73, ArraysWithoutTheirDataAreRefusedBeforeReading) {
   EXPECT_LT(usage.ru_maxrss, 150 * 1024);
 }
 
+// A list whose element refers to the list itself: libmatio would follow it without end; the
+// walk refuses it as nested too deep before libmatio reads anything.
+TEST_F(Mat73, AListHoldingItselfIsRefused) {
+  const fs::path p = dir_ / "loop.mat";
+  writeSample(p, MAT_COMPRESSION_NONE);
+  {
+    H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+    const hid_t file = H5Fopen(p.c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
+    ASSERT_GE(file, 0);
+    hsize_t one[1] = {1};
+    const hid_t space = H5Screate_simple(1, one, nullptr);
+    const hid_t set =
+        H5Dcreate2(file, "loop", H5T_STD_REF_OBJ, space, H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT);
+    ASSERT_GE(set, 0);
+    hobj_ref_t self;
+    ASSERT_GE(H5Rcreate(&self, file, "/loop", H5R_OBJECT, -1), 0);
+    ASSERT_GE(H5Dwrite(set, H5T_STD_REF_OBJ, H5S_ALL, H5S_ALL, H5P_DEFAULT, &self), 0);
+    const hid_t strType = H5Tcopy(H5T_C_S1);
+    H5Tset_size(strType, 4);
+    const hid_t scalar = H5Screate(H5S_SCALAR);
+    const hid_t attr = H5Acreate2(set, "MATLAB_class", strType, scalar, H5P_DEFAULT, H5P_DEFAULT);
+    H5Awrite(attr, strType, "cell");
+    H5Aclose(attr);
+    H5Sclose(scalar);
+    H5Tclose(strType);
+    H5Dclose(set);
+    H5Sclose(space);
+    H5Fclose(file);
+  }
+  const std::string why = refusal(p);
+  EXPECT_NE(why.find("nested more than 32 deep (or refers to itself)"), std::string::npos) << why;
+}
+
 TEST_F(Mat73, OctaveTextFilesAreRefusedWithTheWayToSaveThem) {
   const fs::path p = dir_ / "octave.mat";
   std::ofstream(p) << "# Created by Octave 7.3.0, Tue Dec 08 14:00:00 2026 UTC <line3@bench>\n"
