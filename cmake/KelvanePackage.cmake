@@ -1,4 +1,5 @@
-# Installed like a Linux tool: manual pages made with help2man from the programs' --help, bash
+# Installed like a Linux tool: manual pages made with help2man from the programs' --help and
+# --version, bash
 # completion for kelvane-cli, and `make package` building a Debian package (CPack) whose
 # Depends dpkg-shlibdeps derives from what the programs and the library link.
 
@@ -16,8 +17,7 @@ foreach(entry "kelvane-cli|command-line tool for cdma2000 1xEV-DO forward-link t
   add_custom_command(
     OUTPUT ${page}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-    COMMAND ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION}
-            --name=${summary} --output=${page} $<TARGET_FILE:${program}>
+    COMMAND ${HELP2MAN} --no-info --no-discard-stderr --name=${summary} --output=${page} $<TARGET_FILE:${program}>
     COMMAND ${GZIP} -9nf ${page}
     DEPENDS ${program}
     COMMENT "Manual page of ${program} (help2man)"

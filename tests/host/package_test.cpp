@@ -76,15 +76,15 @@ TEST_F(Package, TheDebianPackageHoldsEverythingAndItsToolRunsFromWhereItUnpacks)
        {"libc6", "libstdc++6", "libmatio11", "libhdf5-103", "libnettle8", "libqt6widgets6"})
     EXPECT_TRUE(has(depends.text, package)) << package << " not in Depends: " << depends.text;
 
-  // Unpacked into a scratch folder, the programs run from there: the tool (kelvane-cli has no
-  // --version yet, so its --help), and the desktop program finds its library beside it.
+  // Unpacked into a scratch folder, the programs run from there: the tool, and the desktop
+  // program finds its library beside it.
   const fs::path root = scratch_ / "root";
   const Output unpacked = run("dpkg -x '" + deb.string() + "' '" + root.string() + "'");
   ASSERT_EQ(unpacked.code, 0) << unpacked.text;
   const fs::path cli = root / "usr/bin/kelvane-cli";
-  const Output help = run("cd '" + scratch_.string() + "' && '" + cli.string() + "' --help");
-  EXPECT_EQ(help.code, 0) << help.text;
-  EXPECT_TRUE(has(help.text, "usage: kelvane-cli")) << help.text;
+  const Output version = run("cd '" + scratch_.string() + "' && '" + cli.string() + "' --version");
+  EXPECT_EQ(version.code, 0) << version.text;
+  EXPECT_EQ(version.text, "kelvane-cli " KELVANE_VERSION "\n");
   const Output libraries = run("ldd '" + (root / "usr/bin/kelvane").string() + "'");
   EXPECT_TRUE(has(libraries.text, "libQarn_FTM_c.so => " + root.string() + "/")) << libraries.text;
   EXPECT_FALSE(has(libraries.text, "not found")) << libraries.text;
@@ -93,6 +93,7 @@ TEST_F(Package, TheDebianPackageHoldsEverythingAndItsToolRunsFromWhereItUnpacks)
   const Output page =
       run("gzip -dc '" + (root / "usr/share/man/man1/kelvane-cli.1.gz").string() + "'");
   EXPECT_TRUE(has(page.text, ".TH KELVANE-CLI \"1\"")) << page.text.substr(0, 400);
+  EXPECT_TRUE(has(page.text, "kelvane-cli " KELVANE_VERSION)) << page.text.substr(0, 400);
 }
 
 // The completion offers the commands, and the formats item by item in a --format list.
