@@ -4,7 +4,7 @@ PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test bench sanitize screenshots fuzz clean
+.PHONY: all deps configure build demo test bench sanitize screenshots fuzz package clean
 
 all: build
 
@@ -25,6 +25,10 @@ test: build
 
 bench: build
 	@scripts/bench.sh $(BUILD)
+
+# The Debian package (CPack) in $(BUILD): kelvane_<version>_<arch>.deb.
+package: build
+	@cmake --build --preset $(PRESET) --target package
 
 # Pictures of every window for the README (docs/screenshots), rendered without a display.
 screenshots: build

@@ -89,9 +89,10 @@ std::array<std::vector<std::string>, 2> writeFiles(const SessionOptions& options
         written[k].push_back(path.string());
       } else if (f == "mat") {
         const auto path = dir / (one.name + ".mat");
-        instrument::saveSpecialWaveform(path, one.w.samples, state.sigGenSettings.SamplingRate);
+        instrument::saveSpecialWaveform(path, one.w.samples, state.sigGenSettings.SamplingRate,
+                                        one.w.markers);
         written[k].push_back(path.string());
-      } else if (f == "sigmf") {
+      } else if (f == "sigmf" || f == "sigmf-cf32") {
         instrument::SigMFInfo info;
         info.sampleRate = state.sigGenSettings.SamplingRate;
         info.frequency = p.Frequency;
@@ -99,8 +100,10 @@ std::array<std::vector<std::string>, 2> writeFiles(const SessionOptions& options
         info.drcValue = one.drc;
         info.packets = one.packets;
         info.pilotOffsetIndex = p.pilotOffsetIndex;
-        const auto base = dir / one.name;
-        instrument::saveSigMF(base, one.w.samples, info);
+        const auto base = dir / (f == "sigmf" ? one.name : one.name + "-cf32");
+        instrument::saveSigMF(
+            base, one.w.samples, one.w.markers, info,
+            f == "sigmf" ? instrument::SigMFSamples::Ci16 : instrument::SigMFSamples::Cf32);
         written[k].push_back(base.string() + ".sigmf-data");
         written[k].push_back(base.string() + ".sigmf-meta");
       }

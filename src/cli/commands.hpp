@@ -19,7 +19,7 @@ struct SessionOptions {
   std::string paramsFile;            // --params FILE.mat
   std::vector<std::string> sets;     // --set FIELD=VALUE, in order
   std::string outDir = ".";          // --out DIR
-  std::vector<std::string> formats;  // --format mornath,mat,sigmf
+  std::vector<std::string> formats;  // --format mornath,mat,sigmf,sigmf-cf32
   std::string instrument;            // --instrument ...
   bool yes = false;                  // --yes
   bool json = false;                 // --json: one JSON object on standard output

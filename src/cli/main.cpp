@@ -31,7 +31,8 @@ const char* kInstrumentText =
 
 const char* kFormatText =
     "files to write for each waveform, named after it: mornath (.bin: raw big-endian 16-bit "
-    "I/Q), mat (.mat: samplePoints, sampleRate, wave), sigmf (.sigmf-data/.sigmf-meta)";
+    "I/Q), mat (.mat: samplePoints, sampleRate, wave, markers), sigmf (.sigmf-data/.sigmf-meta: "
+    "16-bit I/Q, the markers as annotations), sigmf-cf32 (-cf32.sigmf-data/-meta: float I/Q)";
 
 void addParameterOptions(CLI::App* cmd, SessionOptions& o) {
   cmd->add_option("--params", o.paramsFile,
@@ -52,7 +53,7 @@ void addFileOptions(CLI::App* cmd, SessionOptions& o) {
       ->type_name("LIST")
       ->delimiter(',')
       ->take_all()
-      ->check(CLI::IsMember({"mornath", "mat", "sigmf"}));
+      ->check(CLI::IsMember({"mornath", "mat", "sigmf", "sigmf-cf32"}));
 }
 
 void addInstrumentOption(CLI::App* cmd, SessionOptions& o) {

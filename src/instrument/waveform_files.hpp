@@ -1,10 +1,12 @@
 // Waveform files: the instrument's raw 16-bit I/Q layout ("Mornath", big-endian), the special
-// save of the frame (a MAT file with samplePoints, sampleRate and wave), a SigMF recording
-// (little-endian 16-bit I/Q words with JSON metadata) for common signal tools, and the two
+// save of the frame (a MAT file with samplePoints, sampleRate, wave and markers), a SigMF
+// recording (little-endian 16-bit I/Q words or 32-bit floats, with JSON metadata whose
+// annotations carry the markers) for common signal tools, and the two
 // helpers of the plot actions, applyDacRes and clock2str. Every file is replaced atomically:
 // written to a temporary file beside it, flushed, renamed over it and the folder synced.
 #pragma once
 
+#include <chrono>
 #include <complex>
 #include <cstdint>
 #include <filesystem>
@@ -42,10 +44,14 @@ std::vector<std::complex<double>> applyDacRes(std::span<const std::complex<doubl
 // seconds. Throws std::invalid_argument for fewer than 6 values or a month outside 1..12.
 std::string clock2str(std::span<const double> clkVector);
 
-// The special waveform save: a MAT file with samplePoints (N), sampleRate (Hz) and wave, an
-// N x 2 matrix of the I and Q parts. Throws runtime::Error naming the file and the cause.
+// The special waveform save: a MAT file with samplePoints (N), sampleRate (Hz), wave, an N x 2
+// matrix of the I and Q parts, and, when `markers` is not empty, markers, a 2 x N matrix of 0/1
+// (row 1 marker 1, the half-slot pulse; row 2 marker 2, the RF gate) from bits 0 and 1 of the
+// marker bytes. Throws runtime::Error naming the file and the cause, std::invalid_argument when
+// `markers` is neither empty nor N long.
 void saveSpecialWaveform(const std::filesystem::path& path,
-                         std::span<const std::complex<double>> samples, double sampleRate);
+                         std::span<const std::complex<double>> samples, double sampleRate,
+                         std::span<const std::uint8_t> markers = {});
 
 // What a SigMF recording says about its waveform.
 struct SigMFInfo {
@@ -55,19 +61,57 @@ struct SigMFInfo {
   double drcValue = 0;
   double packets = 0;
   double pilotOffsetIndex = 0;
+  // When the waveform was calculated; written as core:datetime of the capture, UTC.
+  std::chrono::system_clock::time_point calculated = std::chrono::system_clock::now();
 };
+
+// How the samples of a recording are stored.
+enum class SigMFSamples {
+  Ci16,  // ci16_le: the iqWords (peak component +-32766), as the instrument holds them
+  Cf32,  // cf32_le: 32-bit floats, the samples as calculated (no scaling)
+};
+
+// One annotation of a recording: samples [sampleStart, sampleStart + sampleCount).
+struct SigMFAnnotation {
+  std::size_t sampleStart = 0;
+  std::size_t sampleCount = 0;
+  std::string label;
+  bool operator==(const SigMFAnnotation&) const = default;
+};
+
+// The annotations of the markers (bit 0 marker 1, bit 1 marker 2 of each byte), ordered by first
+// sample: one per marker-1 pulse, from the pulse to the next one (the half slot it opens),
+// labelled "slot K, half H" counting pulses from the first (two per slot); and one per run of
+// marker 2, labelled "RF on (marker 2)", the stretch the RF blanking leaves on. E.g. markers
+// {1, 0, 2, 3, 2} give {0, 3, "slot 1, half 1"}, {2, 3, "RF on (marker 2)"},
+// {3, 2, "slot 1, half 2"}.
+std::vector<SigMFAnnotation> markerAnnotations(std::span<const std::uint8_t> markers);
 
 // The description line of a recording, e.g. "Kelvane 1xEV-DO forward link, traffic channel:
 // DRC 4, 8 packets, PN offset 0".
 std::string sigmfDescription(const SigMFInfo& info);
 
-// Writes `<base>.sigmf-data` (the iqWords little-endian, datatype ci16_le) and `<base>.sigmf-meta`
-// (JSON: core:datatype, core:sample_rate, core:version, core:description, one capture with
-// core:frequency). Throws std::runtime_error naming the file and the cause.
+// Writes `<base>.sigmf-data` (ci16_le: the iqWords little-endian; cf32_le: the samples as
+// little-endian floats) and `<base>.sigmf-meta` (JSON, SigMF 1.0.0: global core:datatype,
+// core:sample_rate, core:version, core:description, core:recorder, core:hw and core:sha512 of
+// the data file; one capture with core:frequency and core:datetime; the markerAnnotations of
+// `markers`, which is empty or as long as `samples`). Throws std::runtime_error naming the file
+// and the cause, std::invalid_argument for a sample that is not finite or markers of another
+// length.
 void saveSigMF(const std::filesystem::path& base, std::span<const std::complex<double>> samples,
-               const SigMFInfo& info, double scale = 1);
+               std::span<const std::uint8_t> markers, const SigMFInfo& info,
+               SigMFSamples format = SigMFSamples::Ci16, double scale = 1);
 
-// The JSON text of the metadata file (for tools that print it).
-std::string sigmfMetadata(const SigMFInfo& info);
+// The data file's bytes of a recording.
+std::vector<std::uint8_t> sigmfData(std::span<const std::complex<double>> samples,
+                                    SigMFSamples format, double scale = 1);
+
+// The JSON text of the metadata file (for tools that print it); `sha512` is the data file's
+// SHA-512 in hexadecimal.
+std::string sigmfMetadata(const SigMFInfo& info, SigMFSamples format,
+                          std::span<const SigMFAnnotation> annotations, const std::string& sha512);
+
+// The SHA-512 of `bytes` as 128 lowercase hexadecimal digits.
+std::string sha512Hex(std::span<const std::uint8_t> bytes);
 
 }  // namespace kelvane::instrument

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kelvane::runtime::detail {
@@ -134,6 +135,12 @@ bool isMat4(std::span<const std::uint8_t> file) {
 // Whether the numbers of a version 5 file are in the other byte order than this computer's;
 // refuses anything but a version 5 file.
 bool byteSwapped(std::span<const std::uint8_t> file) {
+  // Octave's plain `save` writes text; its binary MAT form is what is read here.
+  constexpr std::string_view kOctaveText = "# Created by Octave";
+  if (file.size() >= kOctaveText.size() &&
+      std::equal(kOctaveText.begin(), kOctaveText.end(), file.begin()))
+    bad("is a text file saved by Octave, which is not read here: save it in Octave with "
+        "save -v7 FILE VARIABLES");
   const bool marked = file.size() >= 128 && ((file[126] == 'I' && file[127] == 'M') ||
                                              (file[126] == 'M' && file[127] == 'I'));
   if (!marked && isMat4(file)) bad("is a MAT version 4 file, which is not supported");
@@ -141,7 +148,7 @@ bool byteSwapped(std::span<const std::uint8_t> file) {
   if (!marked) bad("is not a MAT version 5 file");
   const bool swap = file[126] == 'M';
   const unsigned version = swap ? (file[124] << 8 | file[125]) : (file[125] << 8 | file[124]);
-  if (version == 0x0200) bad("is not a MAT version 5 file (version 7.3, HDF5, is not supported)");
+  if (version == 0x0200) bad("is a MAT version 7.3 (HDF5) file, read by readMatFile only");
   if (version != 0x0100) bad("is not a MAT version 5 file");
   return swap;
 }

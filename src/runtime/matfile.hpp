@@ -1,6 +1,7 @@
 // Data files of named variables in the array runtime's MAT format, version 5: written through
-// libmatio, read by the program's own bounded reader (mat5_check.hpp). GNU Octave and SciPy
-// read what we write.
+// libmatio, read by the program's own bounded reader (mat5_check.hpp). Version 7.3 files (HDF5)
+// are read through libmatio once their declared sizes passed the same limits (mat73_read.hpp).
+// GNU Octave and SciPy read what we write.
 #pragma once
 
 #include <filesystem>
@@ -45,7 +46,9 @@ struct MatReadLimits {
 // doubles, char arrays texts, structs records, cells lists. A damaged or hostile file throws
 // runtime::Error naming the file and what is wrong, never crashes, and what is allocated stays
 // bounded by the file's bytes (maxFileBytes bounds the file and its inflated content alike).
-// Versions 4 and 7.3 (HDF5) are refused. E.g. readMatFile("run.mat", {}, names) with
+// Version 7.3 (HDF5) files are read alike, by libmatio after their declared sizes were checked
+// against the same limits; version 4 files and Octave's text files (with a hint to save them
+// with `save -v7`) are refused. E.g. readMatFile("run.mat", {}, names) with
 // `const std::string names[] = {"fileParameters"}`.
 std::vector<MatVariable> readMatFile(const std::filesystem::path& path, MatReadLimits limits = {},
                                      std::span<const std::string> names = {});

@@ -213,7 +213,7 @@ TEST_F(MatFile, AnnouncedSizesBeyondTheBytesAreRefusedBeforeReading) {
   refused(MatBytes().add(MatBytes::element(14, MatBytes::header(5, 2, 2))),
           "class this program does not read");
   // Version 7.3 (HDF5) and unknown data elements.
-  refused(MatBytes(0x0200), "not a MAT version 5 file");
+  refused(MatBytes(0x0200), "damaged MAT version 7.3 (HDF5) file");
   refused(MatBytes().add(MatBytes::element(9, std::string(8, '\0'))), "outside any array");
   // Compressed data that expands beyond the limit.
   const fs::path big = dir_ / "big.mat";
