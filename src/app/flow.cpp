@@ -144,8 +144,12 @@ DownloadOutcome download(FlowContext& flow) {
   Busy busy(flow);
   bool cancelled = false;
   auto store = [&](const synthesis::Waveform& w, const std::string& name) {
+    // The peak gathered by the synthesis spares the download its own search of the samples.
+    const synthesis::SampleSummary summary = w.sampleSummary();
     const instrument::Status s =
-        instrument::VelDownLoadWrap(w.samples, w.markers, name, state.configuration, flow.dialogs);
+        instrument::VelDownLoadWrap(w.samples, w.markers, name, state.configuration, flow.dialogs,
+                                    summary.finite ? std::optional(summary.peakComponent)
+                                                   : std::nullopt);
     if (!s.ok()) {
       outcome.errors.push_back(s.message);
       flow.dialogs.error(s.message, "Download Error");

@@ -9,6 +9,8 @@
 
 #include "coding/error.hpp"
 #include "synthesis/filter_design.hpp"
+#include "synthesis/fir_paths.hpp"
+#include "synthesis/parallel.hpp"
 
 namespace kelvane::synthesis {
 
@@ -252,146 +254,114 @@ std::vector<Complex> circularFilter(std::span<const Complex> frame, const std::v
   return out;
 }
 
-// B consecutive phases of C consecutive chips (C = 1 or 2), R the oversampleRatio:
-//   dst(c R + b) = sum_t taps(t R + b) w(t + c),
-// w the window of chip q (J samples, one more for the second chip). Fully unrolled, the 2 B
-// accumulators stay in registers and every tap loaded serves both chips.
-template <int B, int C>
-inline void phaseBlock(const V2* taps, std::size_t oversampleRatio, std::size_t J, const Complex* w,
-                       Complex* dst) {
-  V2 acc[C][B];
-#pragma GCC unroll 16
-  for (int c = 0; c < C; ++c) {
-#pragma GCC unroll 16
-    for (int b = 0; b < B; ++b)
-      acc[c][b] = V2{0, 0};
-  }
-  V2 next = load(w);
-  for (std::size_t t = 0; t < J; ++t) {
-    V2 x[C];
-    x[0] = next;
-    if constexpr (C == 2) {
-      next = load(w + t + 1);
-      x[1] = next;
-    } else if (t + 1 < J) {
-      next = load(w + t + 1);
-    }
-    const V2* row = taps + t * oversampleRatio;
-#pragma GCC unroll 16
-    for (int b = 0; b < B; ++b) {
-      const V2 tap = row[b];
-#pragma GCC unroll 2
-      for (int c = 0; c < C; ++c)
-        acc[c][b] += tap * x[c];
-    }
-  }
-#pragma GCC unroll 2
-  for (int c = 0; c < C; ++c) {
-#pragma GCC unroll 16
-    for (int b = 0; b < B; ++b)
-      store(dst + static_cast<std::size_t>(c) * oversampleRatio + b, acc[c][b]);
-  }
-}
-
-// All R (oversampleRatio) phases of C chips: blocks of B phases (B = 6 for two chips, 8 for one,
-// within the 16 SSE registers) and one remainder block.
-template <int C>
-inline void allPhases(const V2* taps, std::size_t oversampleRatio, std::size_t J, const Complex* w,
-                      Complex* dst) {
-  constexpr int B = C == 2 ? 6 : 8;
-  std::size_t p = 0;
-  for (; p + B <= oversampleRatio; p += B)
-    phaseBlock<B, C>(taps + p, oversampleRatio, J, w, dst + p);
-  switch (oversampleRatio - p) {
-    case 7:
-      phaseBlock<7, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 6:
-      phaseBlock<6, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 5:
-      phaseBlock<5, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 4:
-      phaseBlock<4, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 3:
-      phaseBlock<3, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 2:
-      phaseBlock<2, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 1:
-      phaseBlock<1, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    default:
-      break;
-  }
-}
-
 // The circular filter of the zero-stuffed chip stream u (u(q R) = chips(q), zeros between, R the
 // oversampleRatio), advanced by d = floor(L / 2). With s = n + d, p = s mod R and q = floor(s / R),
 // output n meets non-zero inputs only at the taps p + j R:
 //   out(q R + p - d) = sum_j h(p + j R) chips((q - j) mod M).
 // Written over the chip window chips(q - J + 1 .. q), t = J - 1 - j, the taps of all phases of
 // one t are contiguous in h, and every output of chip q is one short dot product.
-void polyphaseFilter(std::span<const Complex> chips, std::size_t oversampleRatio,
-                     const std::vector<double>& h, std::span<Complex> out) {
-  const std::size_t M = chips.size();
-  const std::size_t N = M * oversampleRatio;
-  const std::size_t L = h.size();
-  if (N == 0) return;
-  if (L == 0) {
-    std::fill(out.begin(), out.end(), Complex{});
-    return;
-  }
-  const std::size_t d = L / 2;
-  const std::size_t J = (L + oversampleRatio - 1) / oversampleRatio;  // taps per phase
-
-  // taps(t R + p) = h((J - 1 - t) R + p), zero beyond the filter.
-  std::vector<V2> taps(J * oversampleRatio);
-  for (std::size_t t = 0; t < J; ++t) {
-    for (std::size_t p = 0; p < oversampleRatio; ++p) {
-      const std::size_t k = (J - 1 - t) * oversampleRatio + p;
-      taps[t * oversampleRatio + p] = dup(k < L ? h[k] : 0.0);
-    }
-  }
-  std::vector<Complex> window(J);  // the chip window where it wraps round the frame
-  std::vector<Complex> block(
-      oversampleRatio);  // the outputs of one chip where they wrap round the frame
-
-  // Chips whose window and outputs need no wrap round the frame, two at a time.
-  auto direct = [&](std::size_t q) {
-    return q + 1 >= J && q * oversampleRatio >= d && q * oversampleRatio - d + oversampleRatio <= N;
-  };
-  std::size_t q = 0;
-  while (q < M) {
-    if (q + 1 < M && direct(q) && direct(q + 1)) {
-      allPhases<2>(taps.data(), oversampleRatio, J, &chips[q + 1 - J],
-                   &out[q * oversampleRatio - d]);
-      q += 2;
-      continue;
-    }
-    const Complex* w;
-    if (q + 1 >= J) {
-      w = &chips[q + 1 - J];
-    } else {
-      for (std::size_t t = 0; t < J; ++t) {
-        // chips index q - J + 1 + t, taken modulo M (several times round for short frames).
-        const std::size_t back = J - 1 - t;  // how far before chip q
-        window[t] = chips[(q + M - back % M) % M];
+class Polyphase {
+ public:
+  Polyphase(std::span<const Complex> chips, std::size_t oversampleRatio,
+            const std::vector<double>& h, std::span<Complex> out)
+      : chips_(chips),
+        out_(out),
+        R_(oversampleRatio),
+        M_(chips.size()),
+        N_(chips.size() * oversampleRatio),
+        d_(h.size() / 2),
+        J_((h.size() + oversampleRatio - 1) / oversampleRatio),
+        taps_(2 * J_ * R_),
+        kernel_(firKernel(currentFirPath())) {
+    // taps(t R + p) = h((J - 1 - t) R + p), zero beyond the filter, duplicated for I and Q.
+    for (std::size_t t = 0; t < J_; ++t) {
+      for (std::size_t p = 0; p < R_; ++p) {
+        const std::size_t k = (J_ - 1 - t) * R_ + p;
+        taps_[2 * (t * R_ + p)] = taps_[2 * (t * R_ + p) + 1] = k < h.size() ? h[k] : 0.0;
       }
-      w = window.data();
     }
-    if (direct(q)) {
-      allPhases<1>(taps.data(), oversampleRatio, J, w, &out[q * oversampleRatio - d]);
-    } else {
-      allPhases<1>(taps.data(), oversampleRatio, J, w, block.data());
-      for (std::size_t p = 0; p < oversampleRatio; ++p)
-        out[(q * oversampleRatio + p + N - d % N) % N] = block[p];
-    }
-    ++q;
   }
+
+  // The outputs of chips qa .. qb - 1 (out(q R - d .. q R - d + R - 1), modulo N).
+  void chipRange(std::size_t qa, std::size_t qb) const {
+    std::vector<Complex> window(J_);  // the chip window where it wraps round the frame
+    std::vector<Complex> block(R_);   // the outputs of one chip where they wrap round the frame
+    std::size_t q = qa;
+    while (q < qb) {
+      // Chips whose window and outputs need no wrap round the frame, two at a time.
+      if (q + 1 < qb && direct(q) && direct(q + 1)) {
+        kernel_(taps_.data(), R_, J_, asDoubles(&chips_[q + 1 - J_]),
+                asDoubles(&out_[q * R_ - d_]), 2);
+        q += 2;
+        continue;
+      }
+      const Complex* w;
+      if (q + 1 >= J_) {
+        w = &chips_[q + 1 - J_];
+      } else {
+        for (std::size_t t = 0; t < J_; ++t) {
+          // chips index q - J + 1 + t, taken modulo M (several times round for short frames).
+          const std::size_t back = J_ - 1 - t;  // how far before chip q
+          window[t] = chips_[(q + M_ - back % M_) % M_];
+        }
+        w = window.data();
+      }
+      if (direct(q)) {
+        kernel_(taps_.data(), R_, J_, asDoubles(w), asDoubles(&out_[q * R_ - d_]), 1);
+      } else {
+        kernel_(taps_.data(), R_, J_, asDoubles(w), asDoubles(block.data()), 1);
+        for (std::size_t p = 0; p < R_; ++p)
+          out_[(q * R_ + p + N_ - d_ % N_) % N_] = block[p];
+      }
+      ++q;
+    }
+  }
+
+ private:
+  std::span<const Complex> chips_;
+  std::span<Complex> out_;
+  std::size_t R_, M_, N_, d_, J_;
+  std::vector<double> taps_;
+  FirKernel kernel_;
+
+  bool direct(std::size_t q) const {
+    return q + 1 >= J_ && q * R_ >= d_ && q * R_ - d_ + R_ <= N_;
+  }
+  static const double* asDoubles(const Complex* p) { return reinterpret_cast<const double*>(p); }
+  static double* asDoubles(Complex* p) { return reinterpret_cast<double*>(p); }
+};
+
+// Chips filtered by one task: the work is split at fixed chip counts, whatever the number of
+// threads, and one task's outputs (about 400 kB at 24 samples a chip) stay in cache while they
+// are summarised.
+constexpr std::size_t kChipsPerTask = 1024;
+
+// Adds the outputs first .. first + count - 1, taken modulo the row length, to `summary`.
+void summarizeCircular(std::span<const Complex> out, std::size_t first, std::size_t count,
+                       SampleSummary& summary) {
+  const std::size_t n = out.size();
+  first %= n;
+  const std::size_t head = std::min(count, n - first);
+  summary.add(out.subspan(first, head));
+  if (count > head) summary.add(out.subspan(0, count - head));
+}
+
+// Runs fill(qa, qb) over the fixed chip ranges on the calculation's threads and, when asked,
+// summarises each range's outputs (chip q's R outputs start `delay` samples before q R).
+template <class Fill>
+void chipTasks(std::size_t chips, std::size_t oversampleRatio, std::size_t delay,
+               std::span<const Complex> out, SampleSummary* summary, const Fill& fill) {
+  const std::size_t tasks = (chips + kChipsPerTask - 1) / kChipsPerTask;
+  std::vector<SampleSummary> parts(summary ? tasks : 0);
+  parallelFor(tasks, [&](std::size_t k) {
+    const std::size_t qa = k * kChipsPerTask, qb = std::min(chips, qa + kChipsPerTask);
+    fill(qa, qb);
+    if (summary)
+      summarizeCircular(out, qa * oversampleRatio + out.size() - delay % out.size(),
+                        (qb - qa) * oversampleRatio, parts[k]);
+  });
+  for (const SampleSummary& part : parts)
+    summary->merge(part);
 }
 
 }  // namespace
@@ -405,24 +375,35 @@ std::vector<Complex> Qarn_BasebandFilter(std::span<const Complex> frame, double 
 }
 
 void filterZeroStuffedChips(std::span<const Complex> chips, int oversampleRatio, FilterKind kind,
-                            std::span<Complex> out) {
+                            std::span<Complex> out, SampleSummary* summary) {
   require(oversampleRatio >= 1, "filterZeroStuffedChips: oversampleRatio must be at least 1, got " +
                                     std::to_string(oversampleRatio));
-  const std::size_t samples = chips.size() * static_cast<std::size_t>(oversampleRatio);
+  const auto R = static_cast<std::size_t>(oversampleRatio);
+  const std::size_t samples = chips.size() * R;
   require(out.size() == samples, "filterZeroStuffedChips: the output must hold " +
                                      std::to_string(samples) + " samples, not " +
                                      std::to_string(out.size()));
+  if (samples == 0) return;
   if (kind == FilterKind::Rectangular) {
     // The hold of Qarn_BasebandFilter meets exactly one non-zero input per output sample.
-    for (std::size_t q = 0; q < chips.size(); ++q) {
-      std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q) * oversampleRatio, oversampleRatio,
-                  chips[q]);
-    }
+    chipTasks(chips.size(), R, 0, out, summary, [&](std::size_t qa, std::size_t qb) {
+      for (std::size_t q = qa; q < qb; ++q)
+        std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q * R), R, chips[q]);
+    });
     return;
   }
   std::vector<double> scratch;
   const std::vector<double>& h = design(kind, oversampleRatio, scratch);
-  polyphaseFilter(chips, static_cast<std::size_t>(oversampleRatio), h, out);
+  if (h.empty()) {
+    chipTasks(chips.size(), R, 0, out, summary, [&](std::size_t qa, std::size_t qb) {
+      std::fill(out.begin() + static_cast<std::ptrdiff_t>(qa * R),
+                out.begin() + static_cast<std::ptrdiff_t>(qb * R), Complex{});
+    });
+    return;
+  }
+  const Polyphase filter(chips, R, h, out);
+  chipTasks(chips.size(), R, h.size() / 2, out, summary,
+            [&](std::size_t qa, std::size_t qb) { filter.chipRange(qa, qb); });
 }
 
 std::vector<Complex> filterZeroStuffedChips(std::span<const Complex> chips, int oversampleRatio,

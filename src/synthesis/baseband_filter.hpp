@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "synthesis/sample_summary.hpp"
+
 namespace kelvane::synthesis {
 
 enum class FilterKind { Rectangular, Std, Acp };
@@ -30,8 +32,13 @@ std::vector<std::complex<double>> Qarn_BasebandFilter(std::span<const std::compl
 std::vector<std::complex<double>> filterZeroStuffedChips(
     std::span<const std::complex<double>> chips, int oversampleRatio, FilterKind kind);
 // The same into a caller's row of chips.size() * oversampleRatio samples (a waveform buffer
-// that already exists); nothing is allocated beyond a few hundred taps.
+// that already exists, written but never read, so it may be fresh memory); nothing is allocated
+// beyond a few hundred taps. The chips are filtered in fixed ranges on the calculation's threads
+// (see parallel.hpp) with the widest kernel the processor has (fir_paths.hpp): the bits are the
+// same on every path and with any number of threads. When `summary` is given, the peaks and power
+// of the output are added to it.
 void filterZeroStuffedChips(std::span<const std::complex<double>> chips, int oversampleRatio,
-                            FilterKind kind, std::span<std::complex<double>> out);
+                            FilterKind kind, std::span<std::complex<double>> out,
+                            SampleSummary* summary = nullptr);
 
 }  // namespace kelvane::synthesis

@@ -5,6 +5,10 @@
 #include <limits>
 #include <numbers>
 
+#include <xmmintrin.h>
+
+#include "synthesis/parallel.hpp"
+
 namespace kelvane::synthesis {
 
 namespace {
@@ -121,7 +125,95 @@ TransferFunction eqlrfilt(double Fs) {
   return bilinear(num, den, Fs, kPhaseEqPrewarpHz);
 }
 
-void phaseEqualizeInPlace(std::span<cd> samples, int oversampleRatio) {
+namespace {
+
+// Flush-to-zero and denormals-are-zero for a scope, restored on exit. In idle slots the filter
+// output is exactly zero and the section's state decays into subnormal numbers, which the
+// processor handles a hundred times slower; flushed, they become zero. Only values below 2.2e-308
+// change, far below anything the 16-bit words sent to the instrument can show.
+class FlushSubnormals {
+ public:
+  FlushSubnormals() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero); }
+  ~FlushSubnormals() { _mm_setcsr(saved_); }
+  FlushSubnormals(const FlushSubnormals&) = delete;
+  FlushSubnormals& operator=(const FlushSubnormals&) = delete;
+
+ private:
+  static constexpr unsigned kFlushToZero = 0x8000;
+  static constexpr unsigned kDenormalsAreZero = 0x0040;
+  unsigned saved_;
+};
+
+// Stretches filtered side by side by one task: enough independent recursions to keep the
+// arithmetic units busy, and a fixed split of the eight stretches, whatever the number of threads.
+constexpr std::size_t kChainsPerTask = 4;
+// Samples of every stretch filtered before the outputs are summarised (while still in cache).
+constexpr std::size_t kSummaryBlock = 2048;
+
+// The waveform cut into stretches: stretch c covers start[c] .. start[c] + length[c] - 1 and
+// writes its outputs D samples earlier (circularly).
+struct Stretches {
+  Stretches(std::span<cd> x, const Section& filter, std::size_t size, std::size_t delay)
+      : samples(x), section(filter), N(size), D(delay) {}
+
+  std::span<cd> samples;
+  Section section;
+  std::size_t N, D, L = 0, chains = 1;
+  std::array<std::size_t, kChains> start{}, length{};
+  std::array<SectionState, kChains> state{};
+  std::vector<cd> tails;  // the last D inputs of every stretch, overwritten before they are read
+  std::array<SampleSummary, kChains> summary{};
+
+  cd& target(std::size_t j) const { return samples[(j + N - D) % N]; }
+
+  // Output n of stretch c (from its own input or from its kept tail).
+  void step(std::size_t c, std::size_t n) {
+    const std::size_t tailStart = length[c] - D;
+    const cd& x = n < tailStart ? samples[start[c] + n] : tails[c * D + n - tailStart];
+    store(target(start[c] + n), state[c].process(section, load(x)));
+  }
+  void summarize(std::size_t c, std::size_t from, std::size_t to) {
+    const std::size_t first = (start[c] + from + N - D) % N, count = to - from;
+    const std::size_t head = std::min(count, N - first);
+    summary[c].add(samples.subspan(first, head));
+    if (count > head) summary[c].add(samples.subspan(0, count - head));
+  }
+
+  // Stretches c0 .. c1 - 1, in step through the bulk (every stretch is at least L long).
+  void run(std::size_t c0, std::size_t c1, bool summarizing) {
+    for (std::size_t c = c0; c < c1; ++c)
+      for (std::size_t n = 0; n < D; ++n)
+        step(c, n);
+    if (summarizing)
+      for (std::size_t c = c0; c < c1; ++c)
+        summarize(c, 0, D);
+    std::size_t n = D;
+    if (chains == kChains) {
+      for (; n + D < L;) {
+        const std::size_t end = std::min(L - D, n + kSummaryBlock);
+        for (std::size_t k = n; k < end; ++k) {
+          for (std::size_t c = c0; c < c1; ++c) {
+            const std::size_t j = start[c] + k;
+            store(samples[j - D], state[c].process(section, load(samples[j])));
+          }
+        }
+        if (summarizing)
+          for (std::size_t c = c0; c < c1; ++c)
+            summarize(c, n, end);
+        n = end;
+      }
+    }
+    for (std::size_t c = c0; c < c1; ++c) {
+      for (std::size_t k = n; k < length[c]; ++k)
+        step(c, k);
+      if (summarizing) summarize(c, n, length[c]);
+    }
+  }
+};
+
+}  // namespace
+
+void phaseEqualizeInPlace(std::span<cd> samples, int oversampleRatio, SampleSummary* summary) {
   coding::require(oversampleRatio >= 1,
                   "Qarn_FwdPhaseEq: the oversampling rate must be 1 or "
                   "more, got " +
@@ -131,54 +223,48 @@ void phaseEqualizeInPlace(std::span<cd> samples, int oversampleRatio) {
   const std::size_t D = advance(oversampleRatio);
   coding::require(N >= P, "Qarn_FwdPhaseEq: " + std::to_string(N) +
                               " samples are fewer than the cyclic prefix of " + std::to_string(P));
-  const Section section(eqlrfilt(static_cast<double>(oversampleRatio) * kChipRate));
-  const std::size_t settle = std::max(settlingSamples(section), P);
+  Stretches s(samples, Section(eqlrfilt(static_cast<double>(oversampleRatio) * kChipRate)), N, D);
+  const std::size_t settle = std::max(settlingSamples(s.section), P);
 
   // The waveform in `chains` stretches; the last takes the remainder. Stretch 0 starts from the
   // cyclic prefix (the last P samples) as the definition has it; a later stretch starts from its
   // `settle` preceding samples, which gives the same state to far below rounding.
-  const std::size_t chains = settle <= N / (kChains * 4) ? kChains : 1;
-  const std::size_t L = N / chains;
-  std::array<std::size_t, kChains> start{}, length{};
-  std::array<SectionState, kChains> state{};
-  for (std::size_t c = 0; c < chains; ++c) {
-    start[c] = c * L;
-    length[c] = c + 1 < chains ? L : N - c * L;
-    const std::size_t from = c == 0 ? N - P : start[c] - settle;
-    const std::size_t to = c == 0 ? N : start[c];
-    for (std::size_t n = from; n < to; ++n)
-      state[c].process(section, load(samples[n]));
+  s.chains = settle <= N / (kChains * 4) ? kChains : 1;
+  s.L = N / s.chains;
+  const std::size_t tasks = (s.chains + kChainsPerTask - 1) / kChainsPerTask;
+  auto chainsOf = [&](std::size_t k) {
+    return std::pair{k * kChainsPerTask, std::min(s.chains, (k + 1) * kChainsPerTask)};
+  };
+  for (std::size_t c = 0; c < s.chains; ++c) {
+    s.start[c] = c * s.L;
+    s.length[c] = c + 1 < s.chains ? s.L : N - c * s.L;
   }
-
   // Output k is y(k + D), circularly: y(j) lands at j - D. The last D inputs of every stretch are
   // overwritten by the first D outputs of the next one (of the first, for the last) before they
-  // are read, so they are kept aside.
-  std::vector<cd> tails(chains * D);
-  for (std::size_t c = 0; c < chains; ++c)
-    std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(start[c] + length[c] - D), D,
-                tails.begin() + static_cast<std::ptrdiff_t>(c * D));
-  auto target = [&](std::size_t j) -> cd& { return samples[(j + N - D) % N]; };
-
-  for (std::size_t c = 0; c < chains; ++c)
-    for (std::size_t n = 0; n < D; ++n)
-      store(target(start[c] + n), state[c].process(section, load(samples[start[c] + n])));
-  // The bulk, all stretches in step (every stretch is at least L long).
-  if (chains == kChains) {
-    for (std::size_t n = D; n + D < L; ++n) {
-      for (std::size_t c = 0; c < kChains; ++c) {
-        const std::size_t j = start[c] + n;
-        store(samples[j - D], state[c].process(section, load(samples[j])));
-      }
+  // are read, so they are kept aside; and every stretch takes its starting state before any
+  // output is written.
+  s.tails.resize(s.chains * D);
+  parallelFor(tasks, [&](std::size_t k) {
+    const FlushSubnormals flush;
+    const auto [c0, c1] = chainsOf(k);
+    for (std::size_t c = c0; c < c1; ++c) {
+      std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(s.start[c] + s.length[c] - D), D,
+                  s.tails.begin() + static_cast<std::ptrdiff_t>(c * D));
+      const std::size_t from = c == 0 ? N - P : s.start[c] - settle;
+      const std::size_t to = c == 0 ? N : s.start[c];
+      for (std::size_t n = from; n < to; ++n)
+        s.state[c].process(s.section, load(samples[n]));
     }
-  }
-  for (std::size_t c = 0; c < chains; ++c) {
-    const std::size_t bulkEnd = chains == kChains ? std::max(L - D, D) : D;
-    const std::size_t tailStart = length[c] - D;
-    for (std::size_t n = bulkEnd; n < tailStart; ++n)
-      store(target(start[c] + n), state[c].process(section, load(samples[start[c] + n])));
-    for (std::size_t n = tailStart; n < length[c]; ++n)
-      store(target(start[c] + n), state[c].process(section, load(tails[c * D + n - tailStart])));
-  }
+  });
+  // The stretches write disjoint ranges and read only their own inputs and tails.
+  parallelFor(tasks, [&](std::size_t k) {
+    const FlushSubnormals flush;
+    const auto [c0, c1] = chainsOf(k);
+    s.run(c0, c1, summary != nullptr);
+  });
+  if (summary)
+    for (std::size_t c = 0; c < s.chains; ++c)
+      summary->merge(s.summary[c]);
 }
 
 std::vector<cd> Qarn_FwdPhaseEq(std::span<const cd> input, double oversampleRatio) {

@@ -15,6 +15,7 @@
 
 #include "coding/error.hpp"
 #include "coding/matrix.hpp"
+#include "synthesis/sample_summary.hpp"
 
 namespace kelvane::synthesis {
 
@@ -53,7 +54,11 @@ std::vector<std::complex<double>> Qarn_FwdPhaseEq(std::span<const std::complex<d
                                                   double oversampleRatio);
 
 // Qarn_FwdPhaseEq in place, with O(oversampleRatio) extra memory (the synthesis driver's path).
-void phaseEqualizeInPlace(std::span<std::complex<double>> samples, int oversampleRatio);
+// The eight stretches of a long waveform run on the calculation's threads (parallel.hpp), four
+// to a task, with subnormal numbers flushed to zero (only values below 2.2e-308 differ). When
+// `summary` is given, the peaks and power of the output are added to it.
+void phaseEqualizeInPlace(std::span<std::complex<double>> samples, int oversampleRatio,
+                          SampleSummary* summary = nullptr);
 
 inline constexpr const char* kCircularShiftUsage =
     "Usage: circularShift(matrix, [amount], [position], [ 'r' | 'c' ] ";

@@ -117,11 +117,24 @@ Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const 
   // Spreading; the spectral inversion (mirrorSpectrum off) is taken here at chip rate: every later
   // stage filters with real coefficients, so conjugating before equals conjugating after.
   spreadInPlace(chips, settings.pilotOffsetIndex, !settings.mirrorSpectrum);
-  // Zero-stuffing and the baseband filter in one pass, straight into the waveform.
-  w.samples = filterZeroStuffedChips(chips, oversampleRatio, settings.filter);
+  // Zero-stuffing and the baseband filter in one pass, straight into the waveform (fresh memory,
+  // first written by the thread that filters it); the peaks and power are gathered by the last
+  // stage while its output is in cache.
+  w.samples.resize(chips.size() * static_cast<std::size_t>(oversampleRatio));
+  SampleSummary summary;
+  filterZeroStuffedChips(chips, oversampleRatio, settings.filter, w.samples,
+                         settings.phaseEqActive ? nullptr : &summary);
   chips = {};
-  if (settings.phaseEqActive) phaseEqualizeInPlace(w.samples, oversampleRatio);
+  if (settings.phaseEqActive) phaseEqualizeInPlace(w.samples, oversampleRatio, &summary);
+  w.summary = summary;
   return w;
+}
+
+SampleSummary Waveform::sampleSummary() const {
+  if (summary) return *summary;
+  SampleSummary s;
+  s.add(samples);
+  return s;
 }
 
 }  // namespace kelvane::synthesis

@@ -3,14 +3,17 @@
 // start-up parameters, the largest waveform the window allows and a few corners (odd ratios,
 // every filter, equalizer and mirror both ways, 1-slot packets, the highest PN offset). A sample
 // below 1e-300 in magnitude counts as zero: the equalizer's decaying state in idle slots is
-// flushed there, which changes no word sent to the instrument.
+// flushed there, which changes no word sent to the instrument. The same bits come on every
+// kernel path the processor has and with one thread or two.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,6 +21,7 @@
 #include "app/derived.hpp"
 #include "app/flow.hpp"
 #include "instrument/block.hpp"
+#include "synthesis/fir_paths.hpp"
 #include "toolkit/dialogs.hpp"
 
 namespace kelvane::app {
@@ -54,16 +58,20 @@ std::uint32_t sampleSum(std::span<const std::complex<double>> samples) {
   return crc(x.data(), x.size() * sizeof(double));
 }
 
-// The waveform block the download sends: "norm" scaled big-endian 16-bit I/Q words.
-std::uint32_t wordSum(std::span<const std::complex<double>> samples) {
+// The waveform block the download sends: "norm" scaled big-endian 16-bit I/Q words, scaled by
+// the peak the synthesis gathered (which must give the factor a search of the samples gives).
+std::uint32_t wordSum(const synthesis::Waveform& w) {
+  const std::span<const std::complex<double>> samples = w.samples;
   const auto scale = instrument::normScale(samples);
+  EXPECT_TRUE(w.summary && w.summary->finite);
+  EXPECT_EQ(instrument::normScaleForPeak(w.sampleSummary().peakComponent), scale.value_or(-1));
   std::vector<char> words(4 * samples.size());
   instrument::encodeIqWords(samples, scale.value_or(0), words);
   return crc(words.data(), words.size());
 }
 
 Sums sumsOf(const synthesis::Waveform& w) {
-  return {sampleSum(w.samples), crc(w.markers.data(), w.markers.size()), wordSum(w.samples)};
+  return {sampleSum(w.samples), crc(w.markers.data(), w.markers.size()), wordSum(w)};
 }
 
 AppState stateFor(const Case& c) {
@@ -109,7 +117,29 @@ void expectSums(const char* what, const Sums& got, const Sums& want, const std::
   EXPECT_EQ(got.words, want.words) << what << " words, " << where;
 }
 
-TEST(CalculationIdentity, WaveformsMarkersAndWordsAreThoseRecorded) {
+// Sets an environment variable for a scope and restores what it was.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+void expectAllRecorded(const std::string& how) {
   for (const Expected& e : kExpected) {
     AppState state = stateFor(e.c);
     toolkit::ScriptedDialogs dialogs;
@@ -117,8 +147,23 @@ TEST(CalculationIdentity, WaveformsMarkersAndWordsAreThoseRecorded) {
     calculate(flow);
     const Sums traffic = sumsOf(state.traffic);
     const Sums control = sumsOf(state.control);
-    expectSums("traffic", traffic, e.traffic, e.c.name);
-    expectSums("control", control, e.control, e.c.name);
+    expectSums("traffic", traffic, e.traffic, std::string(e.c.name) + ", " + how);
+    expectSums("control", control, e.control, std::string(e.c.name) + ", " + how);
+  }
+}
+
+TEST(CalculationIdentity, WaveformsMarkersAndWordsAreThoseRecorded) {
+  expectAllRecorded("default kernel and threads");
+}
+
+TEST(CalculationIdentity, EveryKernelPathAndThreadCountGivesTheRecordedBits) {
+  for (const synthesis::FirPath path : synthesis::availableFirPaths()) {
+    const ScopedEnv simd("KELVANE_SIMD", std::string(synthesis::firPathName(path)));
+    ASSERT_EQ(synthesis::currentFirPath(), path);
+    for (const char* threads : {"1", "2"}) {
+      const ScopedEnv count("KELVANE_THREADS", threads);
+      expectAllRecorded(std::string(synthesis::firPathName(path)) + ", " + threads + " thread(s)");
+    }
   }
 }
 
