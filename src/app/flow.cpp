@@ -7,6 +7,7 @@
 #include "instrument/download.hpp"
 #include "instrument/playback.hpp"
 #include "instrument/transport.hpp"
+#include "synthesis/parallel.hpp"
 
 namespace kelvane::app {
 
@@ -91,11 +92,16 @@ void calculate(FlowContext& flow) {
     const PacketLists lists = buildPacketLists(state.parameters);
     const synthesis::SynthesisSettings settings = synthesisSettings(state.parameters);
     const synthesis::MacInputs noMac;  // the MAC bursts carry no energy
-    // The previous waveforms stay until both new ones exist, so a failure keeps them.
-    synthesis::Waveform traffic =
-        synthesis::Qarn_FwdModulatedWaveform(lists.traffic, noMac, settings);
-    synthesis::Waveform control =
-        synthesis::Qarn_FwdModulatedWaveform(lists.control, noMac, settings);
+    // The previous waveforms stay until both new ones exist, so a failure keeps them. The two
+    // are computed at the same time; their stages share the calculation's threads.
+    synthesis::Waveform traffic, control;
+    synthesis::parallelFor(2, [&](std::size_t k) {
+      if (k == 0) {
+        traffic = synthesis::Qarn_FwdModulatedWaveform(lists.traffic, noMac, settings);
+      } else {
+        control = synthesis::Qarn_FwdModulatedWaveform(lists.control, noMac, settings);
+      }
+    });
     state.traffic = std::move(traffic);
     state.control = std::move(control);
   } catch (...) {

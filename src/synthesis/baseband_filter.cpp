@@ -78,7 +78,9 @@ std::vector<double> convolve(const std::vector<double>& a, const std::vector<dou
 // Designed coefficients by (kind, samples per chip). The designs are deterministic, so a cached
 // vector is identical to a fresh design; only whole ratios a window could ask for are kept.
 constexpr double kMaxCachedRatio = 64;
-std::mutex cacheMutex;
+// Held while a design is computed, so that the two waveforms of a calculation, filtered at the
+// same time, design once (recursive: the Acp design takes the Std one from the cache).
+std::recursive_mutex cacheMutex;
 std::map<std::pair<FilterKind, int>, std::vector<double>> cache;
 
 bool cacheable(double oversampleRatio) {
@@ -90,13 +92,9 @@ std::vector<double> designUncached(FilterKind kind, double oversampleRatio);
 
 const std::vector<double>& cachedDesign(FilterKind kind, int oversampleRatio) {
   const auto key = std::make_pair(kind, oversampleRatio);
-  {
-    std::lock_guard lock(cacheMutex);
-    if (auto it = cache.find(key); it != cache.end()) return it->second;
-  }
-  std::vector<double> h = designUncached(kind, oversampleRatio);
   std::lock_guard lock(cacheMutex);
-  return cache.try_emplace(key, std::move(h)).first->second;
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  return cache.try_emplace(key, designUncached(kind, oversampleRatio)).first->second;
 }
 
 std::vector<double> designUncached(FilterKind kind, double oversampleRatio) {

@@ -15,7 +15,7 @@ void SampleSummary::add(std::span<const std::complex<double>> samples) {
   for (; i + 2 <= n; i += 2) {
     for (std::size_t k = 0; k < 2; ++k) {
       const double re = x[2 * (i + k)], im = x[2 * (i + k) + 1];
-      const double a = std::fmax(std::fabs(re), std::fabs(im));
+      const double a = std::fabs(re) > std::fabs(im) ? std::fabs(re) : std::fabs(im);
       const double p = re * re + im * im;
       peakAbs[k] = a > peakAbs[k] ? a : peakAbs[k];
       peakPow[k] = p > peakPow[k] ? p : peakPow[k];
@@ -25,7 +25,7 @@ void SampleSummary::add(std::span<const std::complex<double>> samples) {
   }
   for (; i < n; ++i) {
     const double re = x[2 * i], im = x[2 * i + 1];
-    const double a = std::fmax(std::fabs(re), std::fabs(im));
+    const double a = std::fabs(re) > std::fabs(im) ? std::fabs(re) : std::fabs(im);
     const double p = re * re + im * im;
     peakAbs[0] = a > peakAbs[0] ? a : peakAbs[0];
     peakPow[0] = p > peakPow[0] ? p : peakPow[0];

@@ -10,6 +10,7 @@
 #include "coding/modparams.hpp"
 #include "coding/trfchn.hpp"
 #include "synthesis/channels.hpp"
+#include "synthesis/parallel.hpp"
 #include "synthesis/phase_eq.hpp"
 #include "synthesis/pn.hpp"
 #include "synthesis/slot_layout.hpp"
@@ -83,11 +84,16 @@ Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const 
   if (macRows > 0) checkMacInputs(mac, macRows, S);
 
   // The chip matrix, one 2048-chip slot after the other (its serialised form).
+  // The packets are coded independently, one task each.
+  std::vector<std::vector<cd>> coded(packets.size());
+  parallelFor(packets.size(),
+              [&](std::size_t i) { coded[i] = transmitChips(packets[i], formats[i]); });
   std::vector<cd> chips(S * kSlotChips);
   for (std::size_t i = 0; i < packets.size(); ++i) {
     const std::size_t first = static_cast<std::size_t>(
         std::find(slotMap.begin(), slotMap.end(), i + 1) - slotMap.begin());
-    placeTransmitChips(chips, first, transmitChips(packets[i], formats[i]));
+    placeTransmitChips(chips, first, coded[i]);
+    coded[i] = {};
   }
   const std::vector<double> zeroRpc(kRpcChannels, 0.0);
   for (std::size_t k = 0; k < macRows; ++k) {
