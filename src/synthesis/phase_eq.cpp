@@ -144,11 +144,35 @@ class FlushSubnormals {
   unsigned saved_;
 };
 
-// Stretches filtered side by side by one task: enough independent recursions to keep the
-// arithmetic units busy, and a fixed split of the eight stretches, whatever the number of threads.
+// Stretches filtered side by side by one task (a fixed split of the eight stretches, whatever the
+// number of threads): four independent recursions, with the gathering of peaks and power
+// between their steps, keep the arithmetic units busy.
 constexpr std::size_t kChainsPerTask = 4;
-// Samples of every stretch filtered before the outputs are summarised (while still in cache).
-constexpr std::size_t kSummaryBlock = 2048;
+// The peaks and power of one stretch's outputs, taken as they are computed: the stretches'
+// recursions leave the arithmetic units idle between steps, and these few operations fill them.
+struct Peaks {
+  V2 peakAbs{};  // lane by lane, the largest |I| and |Q|
+  double peakPow = 0, sum = 0;
+  V2 check{};  // y * 0 summed: NaN once an output is NaN or infinite
+
+  void add(V2 y) {
+    const V2 a = {std::fabs(y[0]), std::fabs(y[1])};
+    peakAbs = a > peakAbs ? a : peakAbs;
+    const V2 sq = y * y;
+    const double p = sq[0] + sq[1];
+    peakPow = p > peakPow ? p : peakPow;
+    sum += p;
+    check += y * 0.0;
+  }
+  SampleSummary summary() const {
+    SampleSummary s;
+    s.peakComponent = std::max(peakAbs[0], peakAbs[1]);
+    s.peakPower = peakPow;
+    s.sumPower = sum;
+    s.finite = !std::isnan(check[0] + check[1]);
+    return s;
+  }
+};
 
 // The waveform cut into stretches: stretch c covers start[c] .. start[c] + length[c] - 1 and
 // writes its outputs D samples earlier (circularly).
@@ -162,7 +186,7 @@ struct Stretches {
   std::array<std::size_t, kChains> start{}, length{};
   std::array<SectionState, kChains> state{};
   std::vector<cd> tails;  // the last D inputs of every stretch, overwritten before they are read
-  std::array<SampleSummary, kChains> summary{};
+  std::array<Peaks, kChains> peaks{};
 
   cd& target(std::size_t j) const { return samples[(j + N - D) % N]; }
 
@@ -170,44 +194,49 @@ struct Stretches {
   void step(std::size_t c, std::size_t n) {
     const std::size_t tailStart = length[c] - D;
     const cd& x = n < tailStart ? samples[start[c] + n] : tails[c * D + n - tailStart];
-    store(target(start[c] + n), state[c].process(section, load(x)));
-  }
-  void summarize(std::size_t c, std::size_t from, std::size_t to) {
-    const std::size_t first = (start[c] + from + N - D) % N, count = to - from;
-    const std::size_t head = std::min(count, N - first);
-    summary[c].add(samples.subspan(first, head));
-    if (count > head) summary[c].add(samples.subspan(0, count - head));
+    const V2 y = state[c].process(section, load(x));
+    store(target(start[c] + n), y);
+    peaks[c].add(y);
   }
 
-  // Stretches c0 .. c1 - 1, in step through the bulk (every stretch is at least L long).
-  void run(std::size_t c0, std::size_t c1, bool summarizing) {
+  // The bulk of kChainsPerTask stretches from c0 on, in step: outputs D .. L - D - 1.
+  void bulk(std::size_t c0) {
+    constexpr std::size_t G = kChainsPerTask;
+    SectionState st[G];
+    Peaks pk[G];
+    const cd* in[G];
+    for (std::size_t g = 0; g < G; ++g) {
+      st[g] = state[c0 + g];
+      pk[g] = peaks[c0 + g];
+      in[g] = &samples[start[c0 + g]];
+    }
+    for (std::size_t k = D; k + D < L; ++k) {
+#pragma GCC unroll 4
+      for (std::size_t g = 0; g < G; ++g) {
+        const V2 y = st[g].process(section, load(in[g][k]));
+        store(samples[start[c0 + g] + k - D], y);
+        pk[g].add(y);
+      }
+    }
+    for (std::size_t g = 0; g < G; ++g) {
+      state[c0 + g] = st[g];
+      peaks[c0 + g] = pk[g];
+    }
+  }
+
+  // Stretches c0 .. c1 - 1 (every stretch is at least L long).
+  void run(std::size_t c0, std::size_t c1) {
     for (std::size_t c = c0; c < c1; ++c)
       for (std::size_t n = 0; n < D; ++n)
         step(c, n);
-    if (summarizing)
-      for (std::size_t c = c0; c < c1; ++c)
-        summarize(c, 0, D);
     std::size_t n = D;
-    if (chains == kChains) {
-      for (; n + D < L;) {
-        const std::size_t end = std::min(L - D, n + kSummaryBlock);
-        for (std::size_t k = n; k < end; ++k) {
-          for (std::size_t c = c0; c < c1; ++c) {
-            const std::size_t j = start[c] + k;
-            store(samples[j - D], state[c].process(section, load(samples[j])));
-          }
-        }
-        if (summarizing)
-          for (std::size_t c = c0; c < c1; ++c)
-            summarize(c, n, end);
-        n = end;
-      }
+    if (chains == kChains && c1 - c0 == kChainsPerTask) {
+      bulk(c0);
+      n = std::max(L - D, D);
     }
-    for (std::size_t c = c0; c < c1; ++c) {
+    for (std::size_t c = c0; c < c1; ++c)
       for (std::size_t k = n; k < length[c]; ++k)
         step(c, k);
-      if (summarizing) summarize(c, n, length[c]);
-    }
   }
 };
 
@@ -260,11 +289,11 @@ void phaseEqualizeInPlace(std::span<cd> samples, int oversampleRatio, SampleSumm
   parallelFor(tasks, [&](std::size_t k) {
     const FlushSubnormals flush;
     const auto [c0, c1] = chainsOf(k);
-    s.run(c0, c1, summary != nullptr);
+    s.run(c0, c1);
   });
   if (summary)
     for (std::size_t c = 0; c < s.chains; ++c)
-      summary->merge(s.summary[c]);
+      summary->merge(s.peaks[c].summary());
 }
 
 std::vector<cd> Qarn_FwdPhaseEq(std::span<const cd> input, double oversampleRatio) {
