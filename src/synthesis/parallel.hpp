@@ -16,7 +16,7 @@ int calculationThreads();
 // Runs task(0) .. task(tasks - 1), each once, on up to calculationThreads() threads, the caller
 // among them, and returns when all have finished. Tasks may themselves call parallelFor (their
 // tasks join the same pool). The first exception a task throws is rethrown here once every task
-// has ended. Example: parallelFor(2, [&](std::size_t i) { out[i] = f(i); }).
+// that started has ended (on one thread, the tasks after a failing one do not start). Example: parallelFor(2, [&](std::size_t i) { out[i] = f(i); }).
 void parallelFor(std::size_t tasks, const std::function<void(std::size_t)>& task);
 
 }  // namespace kelvane::synthesis
