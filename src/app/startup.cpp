@@ -13,7 +13,11 @@ namespace kelvane::app {
 namespace {
 
 void loadSavedConnection(AppState& state, StartUpReport& report) {
-  const runtime::Value saved = frame::loadConfig();
+  const frame::ConfigRead read = frame::readConfigFile();
+  if (!read.problem.empty())
+    report.warnings.push_back("the saved connection could not be read (" + read.problem +
+                              "); the start-up connection is used");
+  const runtime::Value& saved = read.fileParameters;
   if (!saved.isRecord()) return;
   try {
     state.configuration = instrument::configurationFromValue(saved);
@@ -58,6 +62,15 @@ void applySetting(Parameters& p, std::string_view setting) {
     throw StartUpError("parameters." + name + " takes a number, not '" + text + "'",
                        StartUpError::Kind::Refused);
   p.*std::get<double Parameters::*>(spec->member) = *n;
+}
+
+std::optional<std::string> savedConnectionProblem(const runtime::Value& saved) {
+  try {
+    (void)instrument::configurationFromValue(saved);
+    return std::nullopt;
+  } catch (const std::exception& e) {
+    return std::string("the connection it holds is not usable (") + e.what() + ")";
+  }
 }
 
 StartUpReport startUp(AppState& state, const StartUpOptions& options) {

@@ -1,6 +1,9 @@
 // `kelvane-cli params` and `kelvane-cli config`: parameter files and the saved connection.
+#include <filesystem>
 #include <iostream>
+#include <optional>
 
+#include "app/startup.hpp"
 #include "app/validation.hpp"
 #include "cli/commands.hpp"
 #include "cli/json_value.hpp"
@@ -8,6 +11,7 @@
 #include "cli/terminal_text.hpp"
 #include "frame/parameter_file.hpp"
 #include "instrument/records_value.hpp"
+#include "runtime/atomic_file.hpp"
 #include "runtime/matfile.hpp"
 
 namespace kelvane::cli {
@@ -29,7 +33,8 @@ const char* kConfigHelp =
     "       kelvane-cli config set FIELD=VALUE [FIELD=VALUE ...]\n"
     "show   prints the instrument connection saved in defaults.mat in the working folder\n"
     "       (the start-up connection when there is none) as JSON\n"
-    "set    changes fields and writes defaults.mat, e.g.\n"
+    "set    changes fields and writes defaults.mat (one that cannot be read is kept as\n"
+    "       defaults.mat.damaged first), e.g.\n"
     "       kelvane-cli config set type=TCPIP TCPIP.address=192.168.0.5\n"
     "       kelvane-cli config set type=GPIB GPIB.primary=19\n";
 
@@ -58,6 +63,52 @@ int check(const std::string& file) {
   return kExitOk;
 }
 
+// The lock of `out` when --params reads the same file, so that the read, the changes and the
+// write are one step for other runs changing it.
+std::optional<runtime::FileLock> lockWhenRewritten(const std::string& out,
+                                                   const std::string& paramsFile,
+                                                   const std::string& extension) {
+  if (paramsFile.empty()) return std::nullopt;
+  const std::filesystem::path in = frame::addFileExtention(paramsFile, extension);
+  std::error_code ec;
+  if (std::filesystem::weakly_canonical(in, ec) != std::filesystem::weakly_canonical(out, ec))
+    return std::nullopt;
+  return std::optional<runtime::FileLock>(std::in_place, out);
+}
+
+int save(const std::string& file, const SessionOptions& options) {
+  const std::string extension = app::currentState().appInfo.ParameterFileExtension;
+  const std::string path = frame::addFileExtention(file, extension);
+  const auto lock = lockWhenRewritten(path, options.paramsFile, extension);
+  Session session(options);
+  frame::writeParameterFile(path, app::toValue(session.state().parameters));
+  std::cout << "wrote " << path << '\n';
+  return kExitOk;
+}
+
+int setConfig(const Arguments& args) {
+  // One read-change-write: concurrent runs take turns instead of losing a change.
+  const runtime::FileLock lock = frame::lockConfigFile();
+  SessionOptions none;
+  Session session(none);  // reads defaults.mat
+  instrument::Configuration& config = session.state().configuration;
+  runtime::Value v = instrument::toValue(config);
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const auto eq = args[i].find('=');
+    if (eq == std::string::npos || eq == 0) {
+      std::cerr << "kelvane-cli config set: takes FIELD=VALUE, not '" << args[i] << "'\n";
+      return kExitUsage;
+    }
+    setFieldFromText(v, args[i].substr(0, eq), args[i].substr(eq + 1), "configuration");
+  }
+  config = instrument::configurationFromValue(v);
+  const std::string note =
+      frame::writeConfigFile(instrument::toValue(config), app::savedConnectionProblem);
+  if (!note.empty()) std::cerr << "kelvane-cli: " << note << '\n';
+  std::cout << "wrote " << frame::kConfigFileName << '\n';
+  return kExitOk;
+}
+
 }  // namespace
 
 int commandParams(const Arguments& args) {
@@ -82,14 +133,8 @@ int commandParams(const Arguments& args) {
       std::cout << jsonText(valueToJson(app::toValue(session.state().parameters)), 2) << '\n';
       return kExitOk;
     }
-    if (verb == "save" && options.positional.size() == 1) {
-      Session session(options);
-      const std::string path = frame::addFileExtention(
-          options.positional[0], session.state().appInfo.ParameterFileExtension);
-      frame::writeParameterFile(path, app::toValue(session.state().parameters));
-      std::cout << "wrote " << path << '\n';
-      return kExitOk;
-    }
+    if (verb == "save" && options.positional.size() == 1)
+      return save(options.positional[0], options);
   } catch (const SessionError& e) {
     std::cerr << "kelvane-cli params: " << terminalText(e.what()) << '\n';
     return e.exitCode();
@@ -107,28 +152,14 @@ int commandConfig(const Arguments& args) {
     return args.empty() ? kExitUsage : kExitOk;
   }
   try {
-    SessionOptions none;
-    Session session(none);  // reads defaults.mat
-    instrument::Configuration& config = session.state().configuration;
     if (args[0] == "show" && args.size() == 1) {
-      std::cout << jsonText(valueToJson(instrument::toValue(config)), 2) << '\n';
+      SessionOptions none;
+      Session session(none);  // reads defaults.mat
+      std::cout << jsonText(valueToJson(instrument::toValue(session.state().configuration)), 2)
+                << '\n';
       return kExitOk;
     }
-    if (args[0] == "set" && args.size() >= 2) {
-      runtime::Value v = instrument::toValue(config);
-      for (std::size_t i = 1; i < args.size(); ++i) {
-        const auto eq = args[i].find('=');
-        if (eq == std::string::npos || eq == 0) {
-          std::cerr << "kelvane-cli config set: takes FIELD=VALUE, not '" << args[i] << "'\n";
-          return kExitUsage;
-        }
-        setFieldFromText(v, args[i].substr(0, eq), args[i].substr(eq + 1), "configuration");
-      }
-      config = instrument::configurationFromValue(v);
-      frame::writeConfigFile(instrument::toValue(config));
-      std::cout << "wrote " << frame::kConfigFileName << '\n';
-      return kExitOk;
-    }
+    if (args[0] == "set" && args.size() >= 2) return setConfig(args);
   } catch (const SessionError& e) {
     std::cerr << "kelvane-cli config: " << terminalText(e.what()) << '\n';
     return e.exitCode();

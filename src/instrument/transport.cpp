@@ -192,7 +192,7 @@ Target tcpTarget(const Configuration& c) {
 Target serialTarget(const Configuration& c) {
   const int port = wholeField(c.RS232.port, "RS232.port", 1, 99);
   const int baud = wholeField(c.RS232.baudrate, "RS232.baudrate", 1, 4000000);
-  const std::string device = serialDevice(port);
+  const std::string device = c.RS232.device.empty() ? serialDevice(port) : c.RS232.device;
   Target t;
   t.key = "RS232|" + device;
   t.signature = std::to_string(baud) + "|" + c.RS232.handshake;

@@ -126,6 +126,28 @@ class Instrument {
   std::uint64_t open_ = 0;
   std::uint64_t dropped_ = 0;
 
+  // IEEE 488.2 status: the standard event status register and its enable, the service request
+  // enable. The error queue's "not empty" is the status byte's bit 2, as SCPI has it.
+  static constexpr std::uint8_t kOperationCompleteBit = 0x01;
+  static constexpr std::uint8_t kQueryErrorBit = 0x04;
+  static constexpr std::uint8_t kDeviceErrorBit = 0x08;
+  static constexpr std::uint8_t kExecutionErrorBit = 0x10;
+  static constexpr std::uint8_t kCommandErrorBit = 0x20;
+  static constexpr std::uint8_t kPowerOnBit = 0x80;
+  static constexpr std::uint8_t kErrorAvailableBit = 0x04;
+  static constexpr std::uint8_t kEventSummaryBit = 0x20;
+  static constexpr std::uint8_t kServiceRequestBit = 0x40;
+  std::uint8_t esr_ = kPowerOnBit;
+  std::uint8_t ese_ = 0;
+  std::uint8_t sre_ = 0;
+
+  using CommonHandler =
+      std::function<void(Instrument&, const std::vector<Param>&, std::vector<std::string>&)>;
+  static const std::map<std::string, CommonHandler>& commonCommands();
+  static std::uint8_t eventBit(int code);
+  std::uint8_t statusByte() const;
+  std::string memoryOption() const;
+
   void push(int code);
   void pushEntry(std::string entry);
   void log(std::string_view text);

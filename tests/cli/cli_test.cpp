@@ -296,7 +296,7 @@ TEST_F(Cli, InstrumentRepliesThatAreNotUtf8AreEscapedNotFailures) {
 
 // Disabled: the MAT writer (runtime::writeMatFile) tags texts as UTF-8 and the MAT library cuts
 // them at the first byte that is not UTF-8, so the reply's bytes do not reach the file yet.
-TEST_F(Cli, DISABLED_MatOutputKeepsTheBytesOfAReply) {
+TEST_F(Cli, MatOutputKeepsTheBytesOfAReply) {
   kelvane::testing::FakeInstrument fake;
   fake.change([](auto& b) { b.idn = kOddIdn; });
   const std::string config =
@@ -390,6 +390,58 @@ TEST_F(Cli, ConfigSetWritesDefaultsThatLaterCommandsUse) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("127.0.0.1"), std::string::npos) << r.err;
   EXPECT_EQ(cli("config set GPIB.nothing=1").code, 3);
+}
+
+// A damaged defaults.mat (cut by 8 bytes): every command warns that the saved connection could
+// not be read, naming the file and why; `config set` keeps it as defaults.mat.damaged and says
+// so before writing the new one.
+TEST_F(Cli, ADamagedConfigurationIsReportedAndKeptWhenReplaced) {
+  ASSERT_EQ(cli("config set GPIB.board=2 GPIB.primary=7 RS232.baudrate=9600").code, 0);
+  const auto size = fs::file_size(dir_ / "defaults.mat");
+  fs::resize_file(dir_ / "defaults.mat", size - 8);
+  const std::string damaged = slurp(dir_ / "defaults.mat");
+  Result r = cli("config show");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.err.find("kelvane-cli: the saved connection could not be read (File defaults.mat: "),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("remain"), std::string::npos) << r.err;  // the reason
+  r = cli("config set TCPIP.address=10.0.0.1");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("kept as defaults.mat.damaged"), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(dir_ / "defaults.mat.damaged"), damaged);
+  r = cli("config show");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(nlohmann::json::parse(r.out)["TCPIP"]["address"], "10.0.0.1");
+}
+
+// Two runs changing one file at once each hold its lock over the whole read-change-write, so
+// neither change is lost: `config set` of different fields, and `params save` over the file its
+// --params read.
+TEST_F(Cli, ConcurrentChangesOfOneFileLoseNothing) {
+  const std::string exe = "'" KELVANE_CLI "' ";
+  auto both = [&](const std::string& first, const std::string& second) {
+    const std::string cmd = "cd '" + dir_.string() + "' && (" + exe + first + " >a.txt 2>&1 & " +
+                            exe + second + " >b.txt 2>&1 & wait)";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    return slurp(dir_ / "a.txt") + slurp(dir_ / "b.txt");
+  };
+  for (int round = 1; round <= 20; ++round) {
+    const std::string said = both("config set GPIB.primary=" + std::to_string(round),
+                                  "config set RS232.baudrate=" + std::to_string(1200 * round));
+    const auto c = nlohmann::json::parse(cli("config show").out);
+    EXPECT_EQ(c["GPIB"]["primary"], round) << said;
+    EXPECT_EQ(c["RS232"]["baudrate"], 1200 * round) << said;
+  }
+  ASSERT_EQ(cli("params save run").code, 0);
+  for (int round = 1; round <= 10; ++round) {
+    const std::string said =
+        both("params save run --params run --set trafficChannelPackets=" + std::to_string(round),
+             "params save run --params run --set oversampleRatio=" + std::to_string(round + 1));
+    const auto p = nlohmann::json::parse(cli("params show --params run").out);
+    EXPECT_EQ(p["trafficChannelPackets"], round) << said;
+    EXPECT_EQ(p["oversampleRatio"], round + 1) << said;
+  }
 }
 
 }  // namespace

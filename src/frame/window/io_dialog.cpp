@@ -189,14 +189,37 @@ void addressEdited(const Value& handles) {
   setStatus(handles, parsed.address ? "" : parsed.error);
 }
 
+// The device path the configuration names instead of a port number ("/dev/ttyUSB0"), or "".
+std::string deviceOf(const Value& handles) {
+  return handles.hasField("config") && handles.field("config").isRecord()
+             ? subText(handles.field("config"), "RS232", "device", "")
+             : std::string();
+}
+
 void describePorts(const Value& handles) {
   auto* ports = qobject_cast<QComboBox*>(tk::objectOf(tk::tagged(handles, "pmPortNumber")));
   for (int i = 0; i < ports->count(); ++i)
     ports->setItemData(i, QString::fromStdString(instrument::serialDevice(i + 1)), Qt::ToolTipRole);
   const int port = ports->currentIndex() + 1;
-  ports->setToolTip(QString("Serial port %1 is %2")
-                        .arg(port)
-                        .arg(QString::fromStdString(instrument::serialDevice(port))));
+  const std::string device = deviceOf(handles);
+  ports->setToolTip(
+      QString("Serial port %1 is %2")
+          .arg(port)
+          .arg(QString::fromStdString(device.empty() ? instrument::serialDevice(port) : device)));
+}
+
+// A port chosen in the list replaces a device path set from the command line.
+void portChosen(const Value& h, const Value& handles) {
+  Value stored = handles;
+  if (!deviceOf(stored).empty()) {
+    Value config = stored.field("config");
+    Value serial = config.field("RS232");
+    serial.removeField("device");
+    config.setField("RS232", serial);
+    stored.setField("config", config);
+    tk::guidata(h, stored);
+  }
+  describePorts(stored);
 }
 
 }  // namespace
@@ -393,8 +416,11 @@ void UpdateIoAddress(const Value& handles) {
     if (secondary >= 0) address += "::" + runtime::numToText(secondary);
     address += "::INSTR";
   } else if (type == "RS232") {
-    address = "ASRL" + runtime::numToText(sub(c, "RS232", "port", 1)) + "::INSTR (" +
-              instrument::serialDevice(static_cast<int>(sub(c, "RS232", "port", 1))) + ")";
+    const std::string device = subText(c, "RS232", "device", "");
+    address = device.empty()
+                  ? "ASRL" + runtime::numToText(sub(c, "RS232", "port", 1)) + "::INSTR (" +
+                        instrument::serialDevice(static_cast<int>(sub(c, "RS232", "port", 1))) + ")"
+                  : "ASRL" + device + "::INSTR";
   } else {
     address = subText(c, "TCPIP", "address", "");
   }
@@ -419,7 +445,7 @@ void ioCallback(const std::string& callback, const Value& h, const Value& handle
   if (callback == "pbOK_Callback") return answer(h, "OK");
   if (callback == "pbCancel_Callback") return answer(h, "Cancel");
   if (callback == "pmHandShake_Callback") return UpdateRS232HandShakingToolTip(current);
-  if (callback == "pmPortNumber_Callback") return describePorts(current);
+  if (callback == "pmPortNumber_Callback") return portChosen(h, current);
   if (callback == "editTCPIPAddress_Callback") return addressEdited(current);
   // The board, address and baud lists have no effect beyond their selection.
   if (!isIoCallback(callback))
