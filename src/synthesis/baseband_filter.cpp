@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -280,6 +282,44 @@ class Polyphase {
     }
   }
 
+  // The R outputs of the virtual chips qv0 .. qv1 - 1 one after the other into dst: chip q's
+  // outputs are the samples q R - d .. q R - d + R - 1, and q may pass the last chip (its window
+  // then wraps round the frame), so any run of samples is the outputs of a run of virtual chips.
+  void virtualChips(std::size_t qv0, std::size_t qv1, Complex* dst) const {
+    std::vector<Complex> window(J_);
+    std::size_t q = qv0;
+    while (q < qv1) {
+      Complex* to = dst + (q - qv0) * R_;
+      if (q + 1 < qv1 && q + 1 >= J_ && q + 1 < M_) {
+        kernel_(taps_.data(), R_, J_, asDoubles(&chips_[q + 1 - J_]), asDoubles(to), 2);
+        q += 2;
+        continue;
+      }
+      const Complex* w;
+      if (q + 1 >= J_ && q < M_) {
+        w = &chips_[q + 1 - J_];
+      } else {
+        for (std::size_t t = 0; t < J_; ++t) {
+          const std::size_t back = J_ - 1 - t;  // chips index q - back, modulo M
+          window[t] = chips_[(q % M_ + M_ - back % M_) % M_];
+        }
+        w = window.data();
+      }
+      kernel_(taps_.data(), R_, J_, asDoubles(w), asDoubles(to), 1);
+      ++q;
+    }
+  }
+
+  // Samples first .. first + count - 1 (first + count - 1 + d within the virtual chips) into
+  // scratch; returns where sample `first` is.
+  const Complex* samples(std::size_t first, std::size_t count, std::vector<Complex>& scratch) const {
+    const std::size_t qv0 = (first + d_) / R_;
+    const std::size_t qv1 = (first + count - 1 + d_) / R_ + 1;
+    if (scratch.size() < (qv1 - qv0) * R_) scratch.resize((qv1 - qv0) * R_);
+    virtualChips(qv0, qv1, scratch.data());
+    return scratch.data() + (first + d_) % R_;
+  }
+
   // The outputs of chips qa .. qb - 1 (out(q R - d .. q R - d + R - 1), modulo N).
   void chipRange(std::size_t qa, std::size_t qb) const {
     std::vector<Complex> window(J_);  // the chip window where it wraps round the frame
@@ -363,6 +403,47 @@ void chipTasks(std::size_t chips, std::size_t oversampleRatio, std::size_t delay
 }
 
 }  // namespace
+
+struct ZeroStuffedFilter::Impl {
+  std::span<const Complex> chips;
+  std::size_t R;
+  FilterKind kind;
+  std::vector<double> scratch;  // an uncached design
+  const std::vector<double>* h = nullptr;
+  std::optional<Polyphase> polyphase;
+};
+
+ZeroStuffedFilter::ZeroStuffedFilter(std::span<const Complex> chips, int oversampleRatio,
+                                     FilterKind kind)
+    : impl_(std::make_unique<Impl>()) {
+  require(oversampleRatio >= 1, "filterZeroStuffedChips: oversampleRatio must be at least 1, got " +
+                                    std::to_string(oversampleRatio));
+  impl_->chips = chips;
+  impl_->R = static_cast<std::size_t>(oversampleRatio);
+  impl_->kind = kind;
+  if (kind == FilterKind::Rectangular) return;
+  impl_->h = &design(kind, oversampleRatio, impl_->scratch);
+  if (!impl_->h->empty() && !chips.empty())
+    impl_->polyphase.emplace(chips, impl_->R, *impl_->h, std::span<Complex>{});
+}
+
+ZeroStuffedFilter::~ZeroStuffedFilter() = default;
+
+std::size_t ZeroStuffedFilter::size() const {
+  return impl_->chips.size() * impl_->R;
+}
+
+const Complex* ZeroStuffedFilter::samples(std::size_t first, std::size_t count,
+                                          std::vector<Complex>& scratch) const {
+  if (impl_->polyphase) return impl_->polyphase->samples(first, count, scratch);
+  if (scratch.size() < count) scratch.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    // The hold meets one chip per sample; an empty design gives zeros.
+    const std::size_t m = (first + i) % size();
+    scratch[i] = impl_->kind == FilterKind::Rectangular ? impl_->chips[m / impl_->R] : Complex{};
+  }
+  return scratch.data();
+}
 
 std::vector<Complex> Qarn_BasebandFilter(std::span<const Complex> frame, double oversampleRatio,
                                          FilterKind kind) {

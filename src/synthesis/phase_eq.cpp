@@ -296,6 +296,142 @@ void phaseEqualizeInPlace(std::span<cd> samples, int oversampleRatio, SampleSumm
       summary->merge(s.peaks[c].summary());
 }
 
+namespace {
+
+// Samples of every stretch filtered and equalised per block, while the block is in cache.
+constexpr std::size_t kFusedBlock = 4096;
+
+// The equalizer fed by the filter block by block: stretch c's inputs are computed from the chips
+// as they are needed (its starting state from the samples before it, then its own), never read
+// back from the waveform, which is written once.
+struct FusedStretches {
+  const ZeroStuffedFilter& filter;
+  std::span<cd> out;
+  Section section;
+  std::size_t N, D, P, settle, L = 0, chains = 1;
+  std::array<std::size_t, kChains> start{}, length{};
+  std::array<Peaks, kChains> peaks{};
+
+  FusedStretches(const ZeroStuffedFilter& f, std::span<cd> o, const Section& s, std::size_t p,
+                 std::size_t d)
+      : filter(f), out(o), section(s), N(o.size()), D(d), P(p), settle(0) {}
+
+  // Runs the state of stretch c over its inputs from .. to - 1.
+  void preroll(std::size_t c, SectionState& st, std::vector<cd>& scratch) const {
+    const std::size_t from = c == 0 ? N - P : start[c] - settle;
+    const std::size_t to = c == 0 ? N : start[c];
+    for (std::size_t n = from; n < to; n += kFusedBlock) {
+      const std::size_t count = std::min(kFusedBlock, to - n);
+      const cd* x = filter.samples(n, count, scratch);
+      for (std::size_t i = 0; i < count; ++i)
+        st.process(section, load(x[i]));
+    }
+  }
+
+  // Outputs n0 .. n0 + count - 1 of stretch c from inputs x, written D samples earlier.
+  void block(std::size_t c, std::size_t n0, std::size_t count, const cd* x, SectionState& st,
+             Peaks& pk) const {
+    const std::size_t first = (start[c] + n0 + N - D) % N;
+    if (first + count <= N) {
+      cd* y = &out[first];
+      for (std::size_t i = 0; i < count; ++i) {
+        const V2 v = st.process(section, load(x[i]));
+        store(y[i], v);
+        pk.add(v);
+      }
+      return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      const V2 v = st.process(section, load(x[i]));
+      store(out[(first + i) % N], v);
+      pk.add(v);
+    }
+  }
+
+  // Stretches c0 .. c1 - 1: blocks of kChainsPerTask stretches in step while all have samples
+  // left and none wraps, the rest stretch by stretch.
+  void run(std::size_t c0, std::size_t c1) {
+    constexpr std::size_t G = kChainsPerTask;
+    std::array<SectionState, G> st{};
+    std::array<Peaks, G> pk{};
+    std::array<std::vector<cd>, G> scratch;
+    const std::size_t g1 = c1 - c0;
+    for (std::size_t g = 0; g < g1; ++g)
+      preroll(c0 + g, st[g], scratch[g]);
+    std::size_t n0 = 0;
+    if (g1 == G) {
+      for (; n0 + kFusedBlock <= L; n0 += kFusedBlock) {
+        std::array<const cd*, G> x{};
+        std::array<cd*, G> y{};
+        bool direct = true;
+        for (std::size_t g = 0; g < G; ++g) {
+          const std::size_t c = c0 + g;
+          x[g] = filter.samples(start[c] + n0, kFusedBlock, scratch[g]);
+          const std::size_t first = (start[c] + n0 + N - D) % N;
+          direct = direct && first + kFusedBlock <= N;
+          y[g] = &out[first];
+        }
+        if (!direct) {
+          for (std::size_t g = 0; g < G; ++g)
+            block(c0 + g, n0, kFusedBlock, x[g], st[g], pk[g]);
+          continue;
+        }
+        for (std::size_t i = 0; i < kFusedBlock; ++i) {
+#pragma GCC unroll 4
+          for (std::size_t g = 0; g < G; ++g) {
+            const V2 v = st[g].process(section, load(x[g][i]));
+            store(y[g][i], v);
+            pk[g].add(v);
+          }
+        }
+      }
+    }
+    for (std::size_t g = 0; g < g1; ++g) {
+      const std::size_t c = c0 + g;
+      for (std::size_t n = n0; n < length[c]; n += kFusedBlock) {
+        const std::size_t count = std::min(kFusedBlock, length[c] - n);
+        block(c, n, count, filter.samples(start[c] + n, count, scratch[g]), st[g], pk[g]);
+      }
+      peaks[c] = pk[g];
+    }
+  }
+};
+
+}  // namespace
+
+void filterAndEqualize(const ZeroStuffedFilter& filter, std::span<cd> out, int oversampleRatio,
+                       SampleSummary* summary) {
+  coding::require(oversampleRatio >= 1,
+                  "Qarn_FwdPhaseEq: the oversampling rate must be 1 or "
+                  "more, got " +
+                      std::to_string(oversampleRatio));
+  coding::require(out.size() == filter.size(), "filterAndEqualize: the output must hold " +
+                                                   std::to_string(filter.size()) + " samples");
+  const std::size_t N = out.size();
+  const std::size_t P = prefixLength(oversampleRatio);
+  coding::require(N >= P, "Qarn_FwdPhaseEq: " + std::to_string(N) +
+                              " samples are fewer than the cyclic prefix of " + std::to_string(P));
+  FusedStretches s(filter, out,
+                   Section(eqlrfilt(static_cast<double>(oversampleRatio) * kChipRate)), P,
+                   advance(oversampleRatio));
+  // The same stretches as phaseEqualizeInPlace: same split points, same starting states.
+  s.settle = std::max(settlingSamples(s.section), P);
+  s.chains = s.settle <= N / (kChains * 4) ? kChains : 1;
+  s.L = N / s.chains;
+  for (std::size_t c = 0; c < s.chains; ++c) {
+    s.start[c] = c * s.L;
+    s.length[c] = c + 1 < s.chains ? s.L : N - c * s.L;
+  }
+  const std::size_t tasks = (s.chains + kChainsPerTask - 1) / kChainsPerTask;
+  parallelFor(tasks, [&](std::size_t k) {
+    const FlushSubnormals flush;
+    s.run(k * kChainsPerTask, std::min(s.chains, (k + 1) * kChainsPerTask));
+  });
+  if (summary)
+    for (std::size_t c = 0; c < s.chains; ++c)
+      summary->merge(s.peaks[c].summary());
+}
+
 std::vector<cd> Qarn_FwdPhaseEq(std::span<const cd> input, double oversampleRatio) {
   coding::require(oversampleRatio >= 1 && oversampleRatio == std::floor(oversampleRatio) &&
                       oversampleRatio <= 1e6,

@@ -123,15 +123,18 @@ Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const 
   // Spreading; the spectral inversion (mirrorSpectrum off) is taken here at chip rate: every later
   // stage filters with real coefficients, so conjugating before equals conjugating after.
   spreadInPlace(chips, settings.pilotOffsetIndex, !settings.mirrorSpectrum);
-  // Zero-stuffing and the baseband filter in one pass, straight into the waveform (fresh memory,
-  // first written by the thread that filters it); the peaks and power are gathered by the last
-  // stage while its output is in cache.
+  // Zero-stuffing, the baseband filter and the equalizer in one pass, straight into the waveform
+  // (fresh memory, first written by the thread that computes it); the peaks and power are
+  // gathered by the last stage as it writes.
   w.samples.resize(chips.size() * static_cast<std::size_t>(oversampleRatio));
   SampleSummary summary;
-  filterZeroStuffedChips(chips, oversampleRatio, settings.filter, w.samples,
-                         settings.phaseEqActive ? nullptr : &summary);
-  chips = {};
-  if (settings.phaseEqActive) phaseEqualizeInPlace(w.samples, oversampleRatio, &summary);
+  if (settings.phaseEqActive) {
+    // The equalizer takes the filter's output block by block, so it is never stored.
+    const ZeroStuffedFilter filter(chips, oversampleRatio, settings.filter);
+    filterAndEqualize(filter, w.samples, oversampleRatio, &summary);
+  } else {
+    filterZeroStuffedChips(chips, oversampleRatio, settings.filter, w.samples, &summary);
+  }
   w.summary = summary;
   return w;
 }
