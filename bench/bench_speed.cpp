@@ -2,7 +2,9 @@
 // 4, ratio 5, Std filter, equalizer on) and the largest case (16 packets of DRC 1, ratio 24, Acp
 // filter, equalizer on: 15.7 million samples), as a whole calculation (both waveforms and the
 // PAPR summary the command line prints) and stage by stage: coding (packets, turbo coding,
-// interleaving, modulation), filter design, FIR, equalizer, summary; and the download encoder.
+// interleaving, modulation), filter design, FIR (alone, as without the equalizer), equalizer
+// (alone, in place), FIR + equalizer (the calculation's path: one pass after), summary; and the
+// download encoder.
 // "before" is the code of commit be7c20c (bench/before/, one thread); "after" runs with 1 and 2
 // threads (KELVANE_THREADS). Time is wall time; CPU is the whole process's CPU time (all threads).
 //
@@ -140,7 +142,7 @@ std::vector<double> designFromScratch(double R, bool acp) {
   return c;
 }
 
-enum class Stage { Calculate, Coding, Design, Fir, Equalizer, Summary };
+enum class Stage { Calculate, Coding, Design, Fir, Equalizer, FirEqualizer, Summary };
 
 // Runs one stage of one case, "before" (threads == 0) or "after" with the given threads.
 void runStage(benchmark::State& state, const Case& c, Stage stage, int threads) {
@@ -152,7 +154,8 @@ void runStage(benchmark::State& state, const Case& c, Stage stage, int threads) 
   std::vector<cd> chips, filtered;
   synthesis::Waveform done;  // the after waveform, for its summary
   before::Waveform doneBefore;
-  if (stage == Stage::Fir || stage == Stage::Equalizer) chips = trafficChips(lists, settings);
+  if (stage == Stage::Fir || stage == Stage::Equalizer || stage == Stage::FirEqualizer)
+    chips = trafficChips(lists, settings);
   if (stage == Stage::Equalizer) filtered = before::filterZeroStuffedChips(chips, R, settings.filter);
   if (stage == Stage::Summary) {
     if (threads > 0) done = synthesis::Qarn_FwdModulatedWaveform(lists.traffic, {}, settings);
@@ -216,6 +219,21 @@ void runStage(benchmark::State& state, const Case& c, Stage stage, int threads) 
         benchmark::DoNotOptimize(x.data());
         break;
       }
+      case Stage::FirEqualizer:
+        // The calculation's path: before, the filter's row then the equalizer over it; after,
+        // one pass.
+        if (threads == 0) {
+          std::vector<cd> x = before::filterZeroStuffedChips(chips, R, settings.filter);
+          before::phaseEqualizeInPlace(x, R);
+          benchmark::DoNotOptimize(x.data());
+        } else {
+          synthesis::Samples out(chips.size() * static_cast<std::size_t>(R));
+          synthesis::SampleSummary summary;
+          const synthesis::ZeroStuffedFilter filter(chips, R, settings.filter);
+          synthesis::filterAndEqualize(filter, out, R, &summary);
+          benchmark::DoNotOptimize(out.data());
+        }
+        break;
       case Stage::Summary:
         // After: gathered by the equalizer (its cost is in that stage); what is left is reading it.
         benchmark::DoNotOptimize(threads == 0 ? paprBefore(doneBefore.samples) : paprAfter(done));
@@ -251,7 +269,8 @@ void runEncoder(benchmark::State& state, bool after) {
 void registerAll() {
   const std::pair<Stage, const char*> stages[] = {
       {Stage::Calculate, "calculate"}, {Stage::Coding, "coding"},       {Stage::Design, "design"},
-      {Stage::Fir, "fir"},             {Stage::Equalizer, "equalizer"}, {Stage::Summary, "summary"}};
+      {Stage::Fir, "fir"},             {Stage::Equalizer, "equalizer"},
+      {Stage::FirEqualizer, "fir+equalizer"}, {Stage::Summary, "summary"}};
   for (const Case* c : {&kStartup, &kLargest}) {
     for (const auto& [stage, stageName] : stages) {
       for (int threads : {0, 1, 2}) {
