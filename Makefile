@@ -4,7 +4,7 @@ PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test bench sanitize screenshots fuzz package clean
+.PHONY: all deps configure build demo test bench sanitize tsan screenshots fuzz package clean
 
 all: build
 
@@ -37,6 +37,13 @@ screenshots: build
 # The sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) and its tests.
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=debug
+
+# ThreadSanitizer over the calculation's threads: the synthesis and application suites (the
+# pool, the filter's chip ranges, the equalizer's stretches, both waveforms at once).
+tsan: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS) --target test_synthesis test_app
+	@ctest --preset tsan -L '^(synthesis|app)$$'
 
 # The libFuzzer targets, built with clang in build/fuzz, each run for FUZZ_SECONDS (see
 # fuzz/README.md).

@@ -3,7 +3,9 @@
 // bytes_per_second counts the block data of both blocks.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <complex>
 #include <cstdint>
 #include <vector>
@@ -39,6 +41,8 @@ const Waveform& waveform() {
   return w;
 }
 
+// The download as Download runs it after Calculate: the peak comes with the waveform (range(0) 1)
+// or is searched in the samples (0).
 void BM_DownloadToSimulator(benchmark::State& state) {
   kelvane::simulator::Simulator sim;
   sim.start();
@@ -46,15 +50,19 @@ void BM_DownloadToSimulator(benchmark::State& state) {
   config.type = "TCPIP";
   config.TCPIP.address = "127.0.0.1:" + std::to_string(sim.port());
   const Waveform& w = waveform();
+  double peak = 0;
+  for (const auto& z : w.iq)
+    peak = std::max({peak, std::fabs(z.real()), std::fabs(z.imag())});
   for (auto _ : state) {
-    const auto s = kelvane::instrument::hwDownload(config, w.iq, w.markers, "Bench");
+    const auto s = kelvane::instrument::hwDownload(
+        config, w.iq, w.markers, "Bench", state.range(0) ? std::optional(peak) : std::nullopt);
     if (!s.ok()) state.SkipWithError(s.message.c_str());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 5 *
                           static_cast<std::int64_t>(kSamples));
   kelvane::instrument::closeConnections();
 }
-BENCHMARK(BM_DownloadToSimulator)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DownloadToSimulator)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The encoding alone: scaling, rounding and big-endian words.
 void BM_EncodeWords(benchmark::State& state) {

@@ -7,6 +7,7 @@
 #include "instrument/download.hpp"
 #include "instrument/playback.hpp"
 #include "instrument/transport.hpp"
+#include "synthesis/parallel.hpp"
 
 namespace kelvane::app {
 
@@ -91,11 +92,16 @@ void calculate(FlowContext& flow) {
     const PacketLists lists = buildPacketLists(state.parameters);
     const synthesis::SynthesisSettings settings = synthesisSettings(state.parameters);
     const synthesis::MacInputs noMac;  // the MAC bursts carry no energy
-    // The previous waveforms stay until both new ones exist, so a failure keeps them.
-    synthesis::Waveform traffic =
-        synthesis::Qarn_FwdModulatedWaveform(lists.traffic, noMac, settings);
-    synthesis::Waveform control =
-        synthesis::Qarn_FwdModulatedWaveform(lists.control, noMac, settings);
+    // The previous waveforms stay until both new ones exist, so a failure keeps them. The two
+    // are computed at the same time; their stages share the calculation's threads.
+    synthesis::Waveform traffic, control;
+    synthesis::parallelFor(2, [&](std::size_t k) {
+      if (k == 0) {
+        traffic = synthesis::Qarn_FwdModulatedWaveform(lists.traffic, noMac, settings);
+      } else {
+        control = synthesis::Qarn_FwdModulatedWaveform(lists.control, noMac, settings);
+      }
+    });
     state.traffic = std::move(traffic);
     state.control = std::move(control);
   } catch (...) {
@@ -144,8 +150,12 @@ DownloadOutcome download(FlowContext& flow) {
   Busy busy(flow);
   bool cancelled = false;
   auto store = [&](const synthesis::Waveform& w, const std::string& name) {
+    // The peak gathered by the synthesis spares the download its own search of the samples.
+    const synthesis::SampleSummary summary = w.sampleSummary();
     const instrument::Status s =
-        instrument::VelDownLoadWrap(w.samples, w.markers, name, state.configuration, flow.dialogs);
+        instrument::VelDownLoadWrap(w.samples, w.markers, name, state.configuration, flow.dialogs,
+                                    summary.finite ? std::optional(summary.peakComponent)
+                                                   : std::nullopt);
     if (!s.ok()) {
       outcome.errors.push_back(s.message);
       flow.dialogs.error(s.message, "Download Error");

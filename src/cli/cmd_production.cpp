@@ -34,14 +34,10 @@ Summary summarize(const synthesis::Waveform& w, double sampleRate) {
   Summary s;
   s.samples = w.samples.size();
   s.seconds = sampleRate > 0 ? static_cast<double>(s.samples) / sampleRate : 0;
-  double peak = 0, sum = 0;
-  for (const auto& z : w.samples) {
-    const double p = std::norm(z);
-    peak = std::max(peak, p);
-    sum += p;
-  }
-  const double mean = s.samples ? sum / static_cast<double>(s.samples) : 0;
-  s.paprDb = mean > 0 ? 10 * std::log10(peak / mean) : 0;
+  // The peak and mean power the synthesis gathered as it produced the samples.
+  const synthesis::SampleSummary power = w.sampleSummary();
+  const double mean = s.samples ? power.sumPower / static_cast<double>(s.samples) : 0;
+  s.paprDb = mean > 0 ? 10 * std::log10(power.peakPower / mean) : 0;
   return s;
 }
 

@@ -13,6 +13,8 @@ namespace kelvane::instrument {
 // The factor that makes the largest |I| or |Q| of `iq` 32767: 32767 / max(|I|, |Q|); 0 for a
 // waveform of zeros (which then stays zero). No value when a sample is not finite.
 std::optional<double> normScale(std::span<const std::complex<double>> iq);
+// The same factor for a known largest |I| or |Q|: 32767 / peak, 0 for a peak of 0.
+double normScaleForPeak(double peak);
 
 // Writes each sample as I then Q, each round(x * scale) (halves away from zero) as a big-endian
 // signed 16-bit word, limited to +-32767: 4 bytes a sample, out.size() == 4 * iq.size().

@@ -16,7 +16,8 @@ double serialDownloadMinutes(std::size_t samples, double baudrate) {
 
 Status VelDownLoadWrap(std::span<const std::complex<double>> IQData,
                        std::span<const std::uint8_t> Marker, const std::string& Filename,
-                       const Configuration& config, toolkit::Dialogs& dialogs) {
+                       const Configuration& config, toolkit::Dialogs& dialogs,
+                       std::optional<double> peak) {
   if (::strcasecmp(config.type.c_str(), "rs232") == 0) {
     const double time = serialDownloadMinutes(IQData.size(), config.RS232.baudrate);
     std::string button = "OK";
@@ -34,7 +35,7 @@ Status VelDownLoadWrap(std::span<const std::complex<double>> IQData,
   const Status arb = hwQuery(config, ":SOUR:RAD:ARB:STATe?");
   const std::string arb_state = arb.ok() ? arb.message : std::string();
   hwSend(config, ":SOUR:RAD:ARB:STATe OFF");
-  Status result = hwDownload(config, IQData, Marker, Filename);
+  Status result = hwDownload(config, IQData, Marker, Filename, peak);
   if (runtime::parseNumber(arb_state) == 1.0) hwSend(config, ":SOUR:RAD:ARB:STATe ON");
   return result;
 }

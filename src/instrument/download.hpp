@@ -4,6 +4,7 @@
 
 #include <complex>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -21,10 +22,12 @@ namespace kelvane::instrument {
 //   Marker    one byte a sample, bit 0 marker 1, bit 1 marker 2
 //   Filename  the waveform name in ARB memory, e.g. "Traffic"
 //   dialogs   where the RS-232 time question is asked
+//   peak      the largest |I| or |Q| of IQData when known and finite (see hwDownload)
 // Example: VelDownLoadWrap(w.samples, w.markers, "Traffic", configuration, flow.dialogs).
 Status VelDownLoadWrap(std::span<const std::complex<double>> IQData,
                        std::span<const std::uint8_t> Marker, const std::string& Filename,
-                       const Configuration& config, toolkit::Dialogs& dialogs);
+                       const Configuration& config, toolkit::Dialogs& dialogs,
+                       std::optional<double> peak = std::nullopt);
 
 // The estimated RS-232 download time in minutes.
 double serialDownloadMinutes(std::size_t samples, double baudrate);

@@ -160,8 +160,9 @@ Status hwQuery(const Configuration& config, std::string_view query) {
 }
 
 Status hwDownload(const Configuration& config, std::span<const std::complex<double>> data,
-                  std::span<const std::uint8_t> markers, std::string_view filename) {
-  return hwio::download(config, data, markers, filename);
+                  std::span<const std::uint8_t> markers, std::string_view filename,
+                  std::optional<double> peak) {
+  return hwio::download(config, data, markers, filename, peak);
 }
 
 Status hwReturnLocal(const Configuration& config) {

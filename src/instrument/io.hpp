@@ -4,6 +4,7 @@
 
 #include <complex>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -28,8 +29,12 @@ Status hwPing(const Configuration& config);
 Status hwSend(const Configuration& config, std::string_view command);
 Status hwQuery(const Configuration& config, std::string_view query);  // message = the reply
 // `markers`: one byte a sample, bit 0 marker 1, bit 1 marker 2 (synthesis::Waveform::markers).
+// `peak`: the largest |I| or |Q| of the samples when the caller already knows it (the synthesis
+// gathers it as it computes them) and knows them finite, which saves a pass over the samples;
+// without it the samples are searched.
 Status hwDownload(const Configuration& config, std::span<const std::complex<double>> data,
-                  std::span<const std::uint8_t> markers, std::string_view filename);
+                  std::span<const std::uint8_t> markers, std::string_view filename,
+                  std::optional<double> peak = std::nullopt);
 Status hwReturnLocal(const Configuration& config);
 // The connection check of the I/O dialog: hwPing; the message is its description.
 Status VerifyComm(const Configuration& config);

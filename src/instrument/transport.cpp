@@ -694,10 +694,11 @@ Status query(const Configuration& config, std::string_view query) {
 }
 
 Status download(const Configuration& config, std::span<const std::complex<double>> iq,
-                std::span<const std::uint8_t> markers, std::string_view name) {
+                std::span<const std::uint8_t> markers, std::string_view name,
+                std::optional<double> peak) {
   const auto refuse = [](std::string m) { return Status{status::kRefused, std::move(m)}; };
   if (auto bad = badDownload(iq, markers, name)) return refuse(std::move(*bad));
-  const auto scale = normScale(iq);
+  const auto scale = peak ? std::optional<double>(normScaleForPeak(*peak)) : normScale(iq);
   if (!scale)
     return refuse("The waveform \"" + std::string(name) +
                   "\" holds a sample that is not a finite number; nothing was sent.");

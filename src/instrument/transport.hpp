@@ -16,6 +16,7 @@
 #include <complex>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -117,9 +118,11 @@ Status query(const Configuration& config, std::string_view query);
 // (the marker block is not sent after a refused waveform block). `markers` holds one byte a
 // sample. A name that is empty or holds a double quote or a control
 // character, a sample that is not finite, or a marker count that differs from the sample count
-// is refused before anything is sent.
+// is refused before anything is sent. `peak`, when given, is the largest |I| or |Q| of the
+// samples, known finite (the "norm" scale is taken from it instead of a search).
 Status download(const Configuration& config, std::span<const std::complex<double>> iq,
-                std::span<const std::uint8_t> markers, std::string_view name);
+                std::span<const std::uint8_t> markers, std::string_view name,
+                std::optional<double> peak = std::nullopt);
 // Front-panel control again: GPIB go-to-local; over LAN and RS-232 the session is closed, which
 // ends the instrument's remote state and frees the port.
 Status returnLocal(const Configuration& config);

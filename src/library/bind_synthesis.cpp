@@ -208,7 +208,7 @@ Outputs modulatedWaveformEntry(Args args, int nargout) {
 
   syn::Waveform w = syn::Qarn_FwdModulatedWaveform(packets, mac, settings);
   Outputs out;
-  out.push_back(Value::complexRow(std::move(w.samples)));
+  out.push_back(Value::complexRow(std::vector<std::complex<double>>(w.samples.begin(), w.samples.end())));
   if (nargout >= 2) out.push_back(instrument::unpackMarkers(w.markers));
   return out;
 }

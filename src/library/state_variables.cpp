@@ -7,6 +7,14 @@
 
 namespace kelvane::library {
 
+namespace {
+// New samples by name: the synthesis's summary of the old ones no longer holds.
+void setSamples(synthesis::Waveform& w, const std::vector<std::complex<double>>& samples) {
+  w.samples.assign(samples.begin(), samples.end());
+  w.summary.reset();
+}
+}  // namespace
+
 using app::AppState;
 using runtime::Value;
 
@@ -65,13 +73,13 @@ void bindStateVariables(registry::Variables& vars, std::shared_ptr<AppState> sta
       [](AppState& st, const Value& v) { st.figureList = app::figureListFromValue(v); });
   bind(
       "trafficWaveform", [](AppState& st) { return samplesToValue(st.traffic.samples); },
-      [](AppState& st, const Value& v) { st.traffic.samples = samplesFromValue(v, "trafficWaveform"); });
+      [](AppState& st, const Value& v) { setSamples(st.traffic, samplesFromValue(v, "trafficWaveform")); });
   bind(
       "trafficMarkers", [](AppState& st) { return markersToValue(st.traffic.markers); },
       [](AppState& st, const Value& v) { st.traffic.markers = markersFromValue(v, "trafficMarkers"); });
   bind(
       "controlWaveform", [](AppState& st) { return samplesToValue(st.control.samples); },
-      [](AppState& st, const Value& v) { st.control.samples = samplesFromValue(v, "controlWaveform"); });
+      [](AppState& st, const Value& v) { setSamples(st.control, samplesFromValue(v, "controlWaveform")); });
   bind(
       "controlMarkers", [](AppState& st) { return markersToValue(st.control.markers); },
       [](AppState& st, const Value& v) { st.control.markers = markersFromValue(v, "controlMarkers"); });

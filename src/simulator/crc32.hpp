@@ -1,5 +1,5 @@
-// CRC-32 (IEEE 802.3, the polynomial of zlib and PNG) over the bytes of a stored file, so that a
-// test or an operator can compare a download against the waveform it came from.
+// CRC-32 (IEEE 802.3, the polynomial of zlib and PNG, computed by zlib) over the bytes of a stored
+// file, so that a test or an operator can compare a download against the waveform it came from.
 #pragma once
 
 #include <cstdint>

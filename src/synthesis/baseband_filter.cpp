@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "coding/error.hpp"
 #include "synthesis/filter_design.hpp"
+#include "synthesis/fir_paths.hpp"
+#include "synthesis/parallel.hpp"
 
 namespace kelvane::synthesis {
 
@@ -76,7 +80,9 @@ std::vector<double> convolve(const std::vector<double>& a, const std::vector<dou
 // Designed coefficients by (kind, samples per chip). The designs are deterministic, so a cached
 // vector is identical to a fresh design; only whole ratios a window could ask for are kept.
 constexpr double kMaxCachedRatio = 64;
-std::mutex cacheMutex;
+// Held while a design is computed, so that the two waveforms of a calculation, filtered at the
+// same time, design once (recursive: the Acp design takes the Std one from the cache).
+std::recursive_mutex cacheMutex;
 std::map<std::pair<FilterKind, int>, std::vector<double>> cache;
 
 bool cacheable(double oversampleRatio) {
@@ -88,13 +94,9 @@ std::vector<double> designUncached(FilterKind kind, double oversampleRatio);
 
 const std::vector<double>& cachedDesign(FilterKind kind, int oversampleRatio) {
   const auto key = std::make_pair(kind, oversampleRatio);
-  {
-    std::lock_guard lock(cacheMutex);
-    if (auto it = cache.find(key); it != cache.end()) return it->second;
-  }
-  std::vector<double> h = designUncached(kind, oversampleRatio);
   std::lock_guard lock(cacheMutex);
-  return cache.try_emplace(key, std::move(h)).first->second;
+  if (auto it = cache.find(key); it != cache.end()) return it->second;
+  return cache.try_emplace(key, designUncached(kind, oversampleRatio)).first->second;
 }
 
 std::vector<double> designUncached(FilterKind kind, double oversampleRatio) {
@@ -252,149 +254,196 @@ std::vector<Complex> circularFilter(std::span<const Complex> frame, const std::v
   return out;
 }
 
-// B consecutive phases of C consecutive chips (C = 1 or 2), R the oversampleRatio:
-//   dst(c R + b) = sum_t taps(t R + b) w(t + c),
-// w the window of chip q (J samples, one more for the second chip). Fully unrolled, the 2 B
-// accumulators stay in registers and every tap loaded serves both chips.
-template <int B, int C>
-inline void phaseBlock(const V2* taps, std::size_t oversampleRatio, std::size_t J, const Complex* w,
-                       Complex* dst) {
-  V2 acc[C][B];
-#pragma GCC unroll 16
-  for (int c = 0; c < C; ++c) {
-#pragma GCC unroll 16
-    for (int b = 0; b < B; ++b)
-      acc[c][b] = V2{0, 0};
-  }
-  V2 next = load(w);
-  for (std::size_t t = 0; t < J; ++t) {
-    V2 x[C];
-    x[0] = next;
-    if constexpr (C == 2) {
-      next = load(w + t + 1);
-      x[1] = next;
-    } else if (t + 1 < J) {
-      next = load(w + t + 1);
-    }
-    const V2* row = taps + t * oversampleRatio;
-#pragma GCC unroll 16
-    for (int b = 0; b < B; ++b) {
-      const V2 tap = row[b];
-#pragma GCC unroll 2
-      for (int c = 0; c < C; ++c)
-        acc[c][b] += tap * x[c];
-    }
-  }
-#pragma GCC unroll 2
-  for (int c = 0; c < C; ++c) {
-#pragma GCC unroll 16
-    for (int b = 0; b < B; ++b)
-      store(dst + static_cast<std::size_t>(c) * oversampleRatio + b, acc[c][b]);
-  }
-}
-
-// All R (oversampleRatio) phases of C chips: blocks of B phases (B = 6 for two chips, 8 for one,
-// within the 16 SSE registers) and one remainder block.
-template <int C>
-inline void allPhases(const V2* taps, std::size_t oversampleRatio, std::size_t J, const Complex* w,
-                      Complex* dst) {
-  constexpr int B = C == 2 ? 6 : 8;
-  std::size_t p = 0;
-  for (; p + B <= oversampleRatio; p += B)
-    phaseBlock<B, C>(taps + p, oversampleRatio, J, w, dst + p);
-  switch (oversampleRatio - p) {
-    case 7:
-      phaseBlock<7, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 6:
-      phaseBlock<6, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 5:
-      phaseBlock<5, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 4:
-      phaseBlock<4, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 3:
-      phaseBlock<3, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 2:
-      phaseBlock<2, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    case 1:
-      phaseBlock<1, C>(taps + p, oversampleRatio, J, w, dst + p);
-      break;
-    default:
-      break;
-  }
-}
-
 // The circular filter of the zero-stuffed chip stream u (u(q R) = chips(q), zeros between, R the
 // oversampleRatio), advanced by d = floor(L / 2). With s = n + d, p = s mod R and q = floor(s / R),
 // output n meets non-zero inputs only at the taps p + j R:
 //   out(q R + p - d) = sum_j h(p + j R) chips((q - j) mod M).
 // Written over the chip window chips(q - J + 1 .. q), t = J - 1 - j, the taps of all phases of
 // one t are contiguous in h, and every output of chip q is one short dot product.
-void polyphaseFilter(std::span<const Complex> chips, std::size_t oversampleRatio,
-                     const std::vector<double>& h, std::span<Complex> out) {
-  const std::size_t M = chips.size();
-  const std::size_t N = M * oversampleRatio;
-  const std::size_t L = h.size();
-  if (N == 0) return;
-  if (L == 0) {
-    std::fill(out.begin(), out.end(), Complex{});
-    return;
-  }
-  const std::size_t d = L / 2;
-  const std::size_t J = (L + oversampleRatio - 1) / oversampleRatio;  // taps per phase
-
-  // taps(t R + p) = h((J - 1 - t) R + p), zero beyond the filter.
-  std::vector<V2> taps(J * oversampleRatio);
-  for (std::size_t t = 0; t < J; ++t) {
-    for (std::size_t p = 0; p < oversampleRatio; ++p) {
-      const std::size_t k = (J - 1 - t) * oversampleRatio + p;
-      taps[t * oversampleRatio + p] = dup(k < L ? h[k] : 0.0);
-    }
-  }
-  std::vector<Complex> window(J);  // the chip window where it wraps round the frame
-  std::vector<Complex> block(
-      oversampleRatio);  // the outputs of one chip where they wrap round the frame
-
-  // Chips whose window and outputs need no wrap round the frame, two at a time.
-  auto direct = [&](std::size_t q) {
-    return q + 1 >= J && q * oversampleRatio >= d && q * oversampleRatio - d + oversampleRatio <= N;
-  };
-  std::size_t q = 0;
-  while (q < M) {
-    if (q + 1 < M && direct(q) && direct(q + 1)) {
-      allPhases<2>(taps.data(), oversampleRatio, J, &chips[q + 1 - J],
-                   &out[q * oversampleRatio - d]);
-      q += 2;
-      continue;
-    }
-    const Complex* w;
-    if (q + 1 >= J) {
-      w = &chips[q + 1 - J];
-    } else {
-      for (std::size_t t = 0; t < J; ++t) {
-        // chips index q - J + 1 + t, taken modulo M (several times round for short frames).
-        const std::size_t back = J - 1 - t;  // how far before chip q
-        window[t] = chips[(q + M - back % M) % M];
+class Polyphase {
+ public:
+  Polyphase(std::span<const Complex> chips, std::size_t oversampleRatio,
+            const std::vector<double>& h, std::span<Complex> out)
+      : chips_(chips),
+        out_(out),
+        R_(oversampleRatio),
+        M_(chips.size()),
+        N_(chips.size() * oversampleRatio),
+        d_(h.size() / 2),
+        J_((h.size() + oversampleRatio - 1) / oversampleRatio),
+        taps_(2 * J_ * R_),
+        kernel_(firKernel(currentFirPath())) {
+    // taps(t R + p) = h((J - 1 - t) R + p), zero beyond the filter, duplicated for I and Q.
+    for (std::size_t t = 0; t < J_; ++t) {
+      for (std::size_t p = 0; p < R_; ++p) {
+        const std::size_t k = (J_ - 1 - t) * R_ + p;
+        taps_[2 * (t * R_ + p)] = taps_[2 * (t * R_ + p) + 1] = k < h.size() ? h[k] : 0.0;
       }
-      w = window.data();
     }
-    if (direct(q)) {
-      allPhases<1>(taps.data(), oversampleRatio, J, w, &out[q * oversampleRatio - d]);
-    } else {
-      allPhases<1>(taps.data(), oversampleRatio, J, w, block.data());
-      for (std::size_t p = 0; p < oversampleRatio; ++p)
-        out[(q * oversampleRatio + p + N - d % N) % N] = block[p];
-    }
-    ++q;
   }
+
+  // The R outputs of the virtual chips qv0 .. qv1 - 1 one after the other into dst: chip q's
+  // outputs are the samples q R - d .. q R - d + R - 1, and q may pass the last chip (its window
+  // then wraps round the frame), so any run of samples is the outputs of a run of virtual chips.
+  void virtualChips(std::size_t qv0, std::size_t qv1, Complex* dst) const {
+    std::vector<Complex> window(J_);
+    std::size_t q = qv0;
+    while (q < qv1) {
+      Complex* to = dst + (q - qv0) * R_;
+      if (q + 1 < qv1 && q + 1 >= J_ && q + 1 < M_) {
+        kernel_(taps_.data(), R_, J_, asDoubles(&chips_[q + 1 - J_]), asDoubles(to), 2);
+        q += 2;
+        continue;
+      }
+      const Complex* w;
+      if (q + 1 >= J_ && q < M_) {
+        w = &chips_[q + 1 - J_];
+      } else {
+        for (std::size_t t = 0; t < J_; ++t) {
+          const std::size_t back = J_ - 1 - t;  // chips index q - back, modulo M
+          window[t] = chips_[(q % M_ + M_ - back % M_) % M_];
+        }
+        w = window.data();
+      }
+      kernel_(taps_.data(), R_, J_, asDoubles(w), asDoubles(to), 1);
+      ++q;
+    }
+  }
+
+  // Samples first .. first + count - 1 (first + count - 1 + d within the virtual chips) into
+  // scratch; returns where sample `first` is.
+  const Complex* samples(std::size_t first, std::size_t count, std::vector<Complex>& scratch) const {
+    const std::size_t qv0 = (first + d_) / R_;
+    const std::size_t qv1 = (first + count - 1 + d_) / R_ + 1;
+    if (scratch.size() < (qv1 - qv0) * R_) scratch.resize((qv1 - qv0) * R_);
+    virtualChips(qv0, qv1, scratch.data());
+    return scratch.data() + (first + d_) % R_;
+  }
+
+  // The outputs of chips qa .. qb - 1 (out(q R - d .. q R - d + R - 1), modulo N).
+  void chipRange(std::size_t qa, std::size_t qb) const {
+    std::vector<Complex> window(J_);  // the chip window where it wraps round the frame
+    std::vector<Complex> block(R_);   // the outputs of one chip where they wrap round the frame
+    std::size_t q = qa;
+    while (q < qb) {
+      // Chips whose window and outputs need no wrap round the frame, two at a time.
+      if (q + 1 < qb && direct(q) && direct(q + 1)) {
+        kernel_(taps_.data(), R_, J_, asDoubles(&chips_[q + 1 - J_]),
+                asDoubles(&out_[q * R_ - d_]), 2);
+        q += 2;
+        continue;
+      }
+      const Complex* w;
+      if (q + 1 >= J_) {
+        w = &chips_[q + 1 - J_];
+      } else {
+        for (std::size_t t = 0; t < J_; ++t) {
+          // chips index q - J + 1 + t, taken modulo M (several times round for short frames).
+          const std::size_t back = J_ - 1 - t;  // how far before chip q
+          window[t] = chips_[(q + M_ - back % M_) % M_];
+        }
+        w = window.data();
+      }
+      if (direct(q)) {
+        kernel_(taps_.data(), R_, J_, asDoubles(w), asDoubles(&out_[q * R_ - d_]), 1);
+      } else {
+        kernel_(taps_.data(), R_, J_, asDoubles(w), asDoubles(block.data()), 1);
+        for (std::size_t p = 0; p < R_; ++p)
+          out_[(q * R_ + p + N_ - d_ % N_) % N_] = block[p];
+      }
+      ++q;
+    }
+  }
+
+ private:
+  std::span<const Complex> chips_;
+  std::span<Complex> out_;
+  std::size_t R_, M_, N_, d_, J_;
+  std::vector<double> taps_;
+  FirKernel kernel_;
+
+  bool direct(std::size_t q) const {
+    return q + 1 >= J_ && q * R_ >= d_ && q * R_ - d_ + R_ <= N_;
+  }
+  static const double* asDoubles(const Complex* p) { return reinterpret_cast<const double*>(p); }
+  static double* asDoubles(Complex* p) { return reinterpret_cast<double*>(p); }
+};
+
+// Chips filtered by one task: the work is split at fixed chip counts, whatever the number of
+// threads, and one task's outputs (about 400 kB at 24 samples a chip) stay in cache while they
+// are summarised.
+constexpr std::size_t kChipsPerTask = 1024;
+
+// Adds the outputs first .. first + count - 1, taken modulo the row length, to `summary`.
+void summarizeCircular(std::span<const Complex> out, std::size_t first, std::size_t count,
+                       SampleSummary& summary) {
+  const std::size_t n = out.size();
+  first %= n;
+  const std::size_t head = std::min(count, n - first);
+  summary.add(out.subspan(first, head));
+  if (count > head) summary.add(out.subspan(0, count - head));
+}
+
+// Runs fill(qa, qb) over the fixed chip ranges on the calculation's threads and, when asked,
+// summarises each range's outputs (chip q's R outputs start `delay` samples before q R).
+template <class Fill>
+void chipTasks(std::size_t chips, std::size_t oversampleRatio, std::size_t delay,
+               std::span<const Complex> out, SampleSummary* summary, const Fill& fill) {
+  const std::size_t tasks = (chips + kChipsPerTask - 1) / kChipsPerTask;
+  std::vector<SampleSummary> parts(summary ? tasks : 0);
+  parallelFor(tasks, [&](std::size_t k) {
+    const std::size_t qa = k * kChipsPerTask, qb = std::min(chips, qa + kChipsPerTask);
+    fill(qa, qb);
+    if (summary)
+      summarizeCircular(out, qa * oversampleRatio + out.size() - delay % out.size(),
+                        (qb - qa) * oversampleRatio, parts[k]);
+  });
+  for (const SampleSummary& part : parts)
+    summary->merge(part);
 }
 
 }  // namespace
+
+struct ZeroStuffedFilter::Impl {
+  std::span<const Complex> chips;
+  std::size_t R;
+  FilterKind kind;
+  std::vector<double> scratch;  // an uncached design
+  const std::vector<double>* h = nullptr;
+  std::optional<Polyphase> polyphase;
+};
+
+ZeroStuffedFilter::ZeroStuffedFilter(std::span<const Complex> chips, int oversampleRatio,
+                                     FilterKind kind)
+    : impl_(std::make_unique<Impl>()) {
+  require(oversampleRatio >= 1, "filterZeroStuffedChips: oversampleRatio must be at least 1, got " +
+                                    std::to_string(oversampleRatio));
+  impl_->chips = chips;
+  impl_->R = static_cast<std::size_t>(oversampleRatio);
+  impl_->kind = kind;
+  if (kind == FilterKind::Rectangular) return;
+  impl_->h = &design(kind, oversampleRatio, impl_->scratch);
+  if (!impl_->h->empty() && !chips.empty())
+    impl_->polyphase.emplace(chips, impl_->R, *impl_->h, std::span<Complex>{});
+}
+
+ZeroStuffedFilter::~ZeroStuffedFilter() = default;
+
+std::size_t ZeroStuffedFilter::size() const {
+  return impl_->chips.size() * impl_->R;
+}
+
+const Complex* ZeroStuffedFilter::samples(std::size_t first, std::size_t count,
+                                          std::vector<Complex>& scratch) const {
+  if (impl_->polyphase) return impl_->polyphase->samples(first, count, scratch);
+  if (scratch.size() < count) scratch.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    // The hold meets one chip per sample; an empty design gives zeros.
+    const std::size_t m = (first + i) % size();
+    scratch[i] = impl_->kind == FilterKind::Rectangular ? impl_->chips[m / impl_->R] : Complex{};
+  }
+  return scratch.data();
+}
 
 std::vector<Complex> Qarn_BasebandFilter(std::span<const Complex> frame, double oversampleRatio,
                                          FilterKind kind) {
@@ -405,24 +454,35 @@ std::vector<Complex> Qarn_BasebandFilter(std::span<const Complex> frame, double 
 }
 
 void filterZeroStuffedChips(std::span<const Complex> chips, int oversampleRatio, FilterKind kind,
-                            std::span<Complex> out) {
+                            std::span<Complex> out, SampleSummary* summary) {
   require(oversampleRatio >= 1, "filterZeroStuffedChips: oversampleRatio must be at least 1, got " +
                                     std::to_string(oversampleRatio));
-  const std::size_t samples = chips.size() * static_cast<std::size_t>(oversampleRatio);
+  const auto R = static_cast<std::size_t>(oversampleRatio);
+  const std::size_t samples = chips.size() * R;
   require(out.size() == samples, "filterZeroStuffedChips: the output must hold " +
                                      std::to_string(samples) + " samples, not " +
                                      std::to_string(out.size()));
+  if (samples == 0) return;
   if (kind == FilterKind::Rectangular) {
     // The hold of Qarn_BasebandFilter meets exactly one non-zero input per output sample.
-    for (std::size_t q = 0; q < chips.size(); ++q) {
-      std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q) * oversampleRatio, oversampleRatio,
-                  chips[q]);
-    }
+    chipTasks(chips.size(), R, 0, out, summary, [&](std::size_t qa, std::size_t qb) {
+      for (std::size_t q = qa; q < qb; ++q)
+        std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(q * R), R, chips[q]);
+    });
     return;
   }
   std::vector<double> scratch;
   const std::vector<double>& h = design(kind, oversampleRatio, scratch);
-  polyphaseFilter(chips, static_cast<std::size_t>(oversampleRatio), h, out);
+  if (h.empty()) {
+    chipTasks(chips.size(), R, 0, out, summary, [&](std::size_t qa, std::size_t qb) {
+      std::fill(out.begin() + static_cast<std::ptrdiff_t>(qa * R),
+                out.begin() + static_cast<std::ptrdiff_t>(qb * R), Complex{});
+    });
+    return;
+  }
+  const Polyphase filter(chips, R, h, out);
+  chipTasks(chips.size(), R, h.size() / 2, out, summary,
+            [&](std::size_t qa, std::size_t qb) { filter.chipRange(qa, qb); });
 }
 
 std::vector<Complex> filterZeroStuffedChips(std::span<const Complex> chips, int oversampleRatio,

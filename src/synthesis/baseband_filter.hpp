@@ -3,9 +3,12 @@
 #pragma once
 
 #include <complex>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
+
+#include "synthesis/sample_summary.hpp"
 
 namespace kelvane::synthesis {
 
@@ -29,9 +32,37 @@ std::vector<std::complex<double>> Qarn_BasebandFilter(std::span<const std::compl
 // driver's path. Returns chips.size() * oversampleRatio samples.
 std::vector<std::complex<double>> filterZeroStuffedChips(
     std::span<const std::complex<double>> chips, int oversampleRatio, FilterKind kind);
+
+// The same filter, its output computed a run of samples at a time for a stage that takes it in
+// blocks while they are in cache (the phase equalizer): sample m is the m-th sample of
+// filterZeroStuffedChips, bit for bit. The chips must outlive the filter. Safe to use from
+// several threads at once, each with its own scratch.
+class ZeroStuffedFilter {
+ public:
+  ZeroStuffedFilter(std::span<const std::complex<double>> chips, int oversampleRatio,
+                    FilterKind kind);
+  ~ZeroStuffedFilter();
+  ZeroStuffedFilter(const ZeroStuffedFilter&) = delete;
+  ZeroStuffedFilter& operator=(const ZeroStuffedFilter&) = delete;
+
+  std::size_t size() const;  // chips.size() * oversampleRatio
+  // Samples first .. first + count - 1 (first < size(), count >= 1, first + count <= size()),
+  // computed into `scratch` (grown as needed); returns a pointer to sample `first` in it.
+  const std::complex<double>* samples(std::size_t first, std::size_t count,
+                                      std::vector<std::complex<double>>& scratch) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 // The same into a caller's row of chips.size() * oversampleRatio samples (a waveform buffer
-// that already exists); nothing is allocated beyond a few hundred taps.
+// that already exists, written but never read, so it may be fresh memory); nothing is allocated
+// beyond a few hundred taps. The chips are filtered in fixed ranges on the calculation's threads
+// (see parallel.hpp) with the widest kernel the processor has (fir_paths.hpp): the bits are the
+// same on every path and with any number of threads. When `summary` is given, the peaks and power
+// of the output are added to it.
 void filterZeroStuffedChips(std::span<const std::complex<double>> chips, int oversampleRatio,
-                            FilterKind kind, std::span<std::complex<double>> out);
+                            FilterKind kind, std::span<std::complex<double>> out,
+                            SampleSummary* summary = nullptr);
 
 }  // namespace kelvane::synthesis

@@ -15,6 +15,8 @@
 
 #include "coding/error.hpp"
 #include "coding/matrix.hpp"
+#include "synthesis/baseband_filter.hpp"
+#include "synthesis/sample_summary.hpp"
 
 namespace kelvane::synthesis {
 
@@ -53,7 +55,19 @@ std::vector<std::complex<double>> Qarn_FwdPhaseEq(std::span<const std::complex<d
                                                   double oversampleRatio);
 
 // Qarn_FwdPhaseEq in place, with O(oversampleRatio) extra memory (the synthesis driver's path).
-void phaseEqualizeInPlace(std::span<std::complex<double>> samples, int oversampleRatio);
+// The eight stretches of a long waveform run on the calculation's threads (parallel.hpp), four
+// to a task, with subnormal numbers flushed to zero (only values below 2.2e-308 differ). When
+// `summary` is given, the peaks and power of the output are added to it.
+void phaseEqualizeInPlace(std::span<std::complex<double>> samples, int oversampleRatio,
+                          SampleSummary* summary = nullptr);
+
+// Filter and equalizer in one pass: out becomes phaseEqualizeInPlace of the filter's output, bit
+// for bit, with the same stretches and threads, but the filter's samples are computed block by
+// block as each stretch needs them and are never stored, so the waveform is written once (and
+// may be fresh memory). out.size() == filter.size(). When `summary` is given, the peaks and
+// power of the output are added to it.
+void filterAndEqualize(const ZeroStuffedFilter& filter, std::span<std::complex<double>> out,
+                       int oversampleRatio, SampleSummary* summary = nullptr);
 
 inline constexpr const char* kCircularShiftUsage =
     "Usage: circularShift(matrix, [amount], [position], [ 'r' | 'c' ] ";

@@ -10,6 +10,7 @@
 #include "coding/modparams.hpp"
 #include "coding/trfchn.hpp"
 #include "synthesis/channels.hpp"
+#include "synthesis/parallel.hpp"
 #include "synthesis/phase_eq.hpp"
 #include "synthesis/pn.hpp"
 #include "synthesis/slot_layout.hpp"
@@ -83,11 +84,16 @@ Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const 
   if (macRows > 0) checkMacInputs(mac, macRows, S);
 
   // The chip matrix, one 2048-chip slot after the other (its serialised form).
+  // The packets are coded independently, one task each.
+  std::vector<std::vector<cd>> coded(packets.size());
+  parallelFor(packets.size(),
+              [&](std::size_t i) { coded[i] = transmitChips(packets[i], formats[i]); });
   std::vector<cd> chips(S * kSlotChips);
   for (std::size_t i = 0; i < packets.size(); ++i) {
     const std::size_t first = static_cast<std::size_t>(
         std::find(slotMap.begin(), slotMap.end(), i + 1) - slotMap.begin());
-    placeTransmitChips(chips, first, transmitChips(packets[i], formats[i]));
+    placeTransmitChips(chips, first, coded[i]);
+    coded[i] = {};
   }
   const std::vector<double> zeroRpc(kRpcChannels, 0.0);
   for (std::size_t k = 0; k < macRows; ++k) {
@@ -117,11 +123,27 @@ Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const 
   // Spreading; the spectral inversion (mirrorSpectrum off) is taken here at chip rate: every later
   // stage filters with real coefficients, so conjugating before equals conjugating after.
   spreadInPlace(chips, settings.pilotOffsetIndex, !settings.mirrorSpectrum);
-  // Zero-stuffing and the baseband filter in one pass, straight into the waveform.
-  w.samples = filterZeroStuffedChips(chips, oversampleRatio, settings.filter);
-  chips = {};
-  if (settings.phaseEqActive) phaseEqualizeInPlace(w.samples, oversampleRatio);
+  // Zero-stuffing, the baseband filter and the equalizer in one pass, straight into the waveform
+  // (fresh memory, first written by the thread that computes it); the peaks and power are
+  // gathered by the last stage as it writes.
+  w.samples.resize(chips.size() * static_cast<std::size_t>(oversampleRatio));
+  SampleSummary summary;
+  if (settings.phaseEqActive) {
+    // The equalizer takes the filter's output block by block, so it is never stored.
+    const ZeroStuffedFilter filter(chips, oversampleRatio, settings.filter);
+    filterAndEqualize(filter, w.samples, oversampleRatio, &summary);
+  } else {
+    filterZeroStuffedChips(chips, oversampleRatio, settings.filter, w.samples, &summary);
+  }
+  w.summary = summary;
   return w;
+}
+
+SampleSummary Waveform::sampleSummary() const {
+  if (summary) return *summary;
+  SampleSummary s;
+  s.add(samples);
+  return s;
 }
 
 }  // namespace kelvane::synthesis

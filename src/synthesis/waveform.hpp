@@ -5,12 +5,15 @@
 
 #include <complex>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "coding/bits.hpp"
 #include "coding/matrix.hpp"
 #include "synthesis/baseband_filter.hpp"
+#include "synthesis/sample_summary.hpp"
+#include "synthesis/samples.hpp"
 
 namespace kelvane::synthesis {
 
@@ -31,9 +34,15 @@ struct MacInputs {
 };
 
 struct Waveform {
-  std::vector<std::complex<double>> samples;  // I + jQ, S * 2048 * oversampleRatio samples
+  Samples samples;  // I + jQ, S * 2048 * oversampleRatio samples
   // One byte a sample: bit 0 marker 1 (half-slot timing), bit 1 marker 2 (RF gate).
   std::vector<std::uint8_t> markers;
+  // The peaks and power of `samples`, gathered as the synthesis produced them; empty when the
+  // samples came from elsewhere (whoever replaces the samples resets it).
+  std::optional<SampleSummary> summary;
+
+  // The summary when it is there, else computed now.
+  SampleSummary sampleSummary() const;
 };
 
 struct SynthesisSettings {

@@ -1,8 +1,13 @@
 // The download's wire encoding: "norm" scaling, rounding, big-endian words, block headers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <complex>
+#include <cstdint>
 #include <limits>
+#include <span>
+#include <vector>
 
 #include "instrument/block.hpp"
 #include "test_support.hpp"
@@ -48,6 +53,55 @@ TEST(Block, DefiniteLengthHeaderDigits) {
   EXPECT_EQ(definiteLengthHeader(62914560), "#862914560");
   EXPECT_EQ(definiteLengthHeader(999999999), "#9999999999");
   EXPECT_THROW(definiteLengthHeader(1000000000), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace kelvane::instrument
+
+namespace kelvane::instrument {
+namespace {
+
+// The rounding as it was written for one value at a time: half away from zero, limited to
+// +-32767, big-endian.
+void referenceWord(double x, double scale, char* out) {
+  const double v = x * scale;
+  const double t = std::trunc(v);
+  const double r = std::clamp(t + std::trunc(2 * (v - t)), -32767.0, 32767.0);
+  const auto u = static_cast<std::uint16_t>(static_cast<std::int16_t>(r));
+  out[0] = static_cast<char>(u >> 8);
+  out[1] = static_cast<char>(u & 0xff);
+}
+
+// The vectorised encoder gives the reference's bytes for halves either side of zero, values
+// just below and above a half, the limits and beyond them, at every length (the vector body and
+// the remainder), and the scale found by the vectorised peak search is the scalar one.
+TEST(Block, VectorisedEncodingIsTheOneValueAtATimeRounding) {
+  std::vector<std::complex<double>> iq;
+  const double specials[] = {0.5,     -0.5,    1.5,     -1.5,   2.4999999, -2.4999999, 2.5000001,
+                             32766.5, -32766.5, 32767.4, 40000,  -40000,    0,          -0.0,
+                             1e-300,  -7.49999, 123.5,   -123.5, 0.49999999, 3.0};
+  for (std::size_t i = 0; i + 1 < std::size(specials); i += 2)
+    iq.emplace_back(specials[i], specials[i + 1]);
+  for (int k = 0; k < 200; ++k)
+    iq.emplace_back(std::sin(0.37 * k) * 32767.3, std::cos(0.91 * k) * -32766.6);
+  for (std::size_t n = 0; n <= iq.size(); n += (n < 12 ? 1 : 37)) {
+    const std::span<const std::complex<double>> part(iq.data(), n);
+    for (const double scale : {1.0, 0.999}) {
+      std::vector<char> got(4 * n), want(4 * n);
+      encodeIqWords(part, scale, got);
+      for (std::size_t i = 0; i < n; ++i) {
+        referenceWord(part[i].real(), scale, &want[4 * i]);
+        referenceWord(part[i].imag(), scale, &want[4 * i + 2]);
+      }
+      ASSERT_EQ(got, want) << n << " samples, scale " << scale;
+    }
+    double peak = 0;
+    for (const auto& z : part)
+      peak = std::max({peak, std::fabs(z.real()), std::fabs(z.imag())});
+    EXPECT_EQ(normScale(part), normScaleForPeak(peak)) << n;
+  }
+  EXPECT_EQ(normScaleForPeak(0), 0.0);
+  EXPECT_EQ(normScaleForPeak(2), 32767.0 / 2);
 }
 
 }  // namespace

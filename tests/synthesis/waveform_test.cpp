@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <string>
+#include <span>
 #include <vector>
 
 #include "coding/error.hpp"
@@ -252,7 +253,7 @@ TEST(ModulatedWaveform, PreconditionsAreErrorsWithMessages) {
 
 // --- the whole chain against its definition ---------------------------------------------------
 
-double peakOf(const std::vector<cd>& x) {
+double peakOf(std::span<const cd> x) {
   double p = 0;
   for (const cd& v : x)
     p = std::max(p, std::abs(v));
