@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libmatio-dev nlohmann-json3-dev
+  # The transforms of the plots and of freqz.
+  libfftw3-dev
   # The windows: Qt 6 Widgets and UiTools, Charts (which needs the OpenGL and xkbcommon
   # headers to be found), SVG, DataVisualization (which needs Declarative), and Xvfb for the
   # tests of 3-D views, which need a real X server.
