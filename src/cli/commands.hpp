@@ -16,6 +16,7 @@ int commandDownload(const Arguments& args);
 int commandRefresh(const Arguments& args);
 int commandParams(const Arguments& args);
 int commandConfig(const Arguments& args);
+int commandPlot(const Arguments& args);
 
 // Exit codes shared by the commands.
 inline constexpr int kExitOk = 0;

@@ -29,6 +29,7 @@ const std::map<std::string, Command>& commands() {
       {"refresh", {kelvane::cli::commandRefresh, "replay the sequence with the current settings"}},
       {"params", {kelvane::cli::commandParams, "show, save or check parameter files"}},
       {"config", {kelvane::cli::commandConfig, "show or set the saved instrument connection"}},
+      {"plot", {kelvane::cli::commandPlot, "write a plot of the waveform as PNG, SVG or PDF"}},
   };
   return c;
 }

@@ -243,7 +243,8 @@ Buffered buffer(std::span<const Complex> x, std::size_t n, long p, const BufferS
 
 namespace {
 
-// The display frequencies and DC-relative levels of the response.
+// The display frequencies and levels of the response: dB, then shifted so that the passband
+// ripple is centred on 0 dB.
 void fillResponse(std::span<const double> taps, double sampleRate, std::size_t points,
                   FilterResponsePlot& r) {
   std::vector<Complex> b(taps.begin(), taps.end());
@@ -252,17 +253,20 @@ void fillResponse(std::span<const double> taps, double sampleRate, std::size_t p
   o.nfft = {static_cast<double>(points)};
   o.fs = sampleRate;
   const FreqzResult f = freqz(b, a, o);
-  const double dc = std::abs(f.h.at(0));
-  require(dc > 0, "the filter has no gain at 0 Hz");
+  require(std::abs(f.h.at(0)) > 0, "the filter has no gain at 0 Hz");
   r.frequency.resize(f.w.size());
   r.level.resize(f.w.size());
+  double high = -INFINITY, low = INFINITY;
   for (std::size_t k = 0; k < f.w.size(); ++k) {
     r.frequency[k] = f.w[k] / r.divider;
-    r.level[k] = 20 * std::log10(std::abs(f.h[k]) / dc);
-    const double hz = f.w[k];
-    if (hz <= r.passbandEdge)
-      r.worstPassbandDeviation = std::max(r.worstPassbandDeviation, std::abs(r.level[k]));
-    if (hz >= r.stopbandEdge) r.worstStopbandLevel = std::max(r.worstStopbandLevel, r.level[k]);
+    r.level[k] = 20 * std::log10(std::abs(f.h[k]));
+    if (f.w[k] <= r.passbandEdge) high = std::max(high, r.level[k]), low = std::min(low, r.level[k]);
+  }
+  const double middle = (high + low) / 2;
+  r.worstPassbandDeviation = (high - low) / 2;
+  for (std::size_t k = 0; k < f.w.size(); ++k) {
+    r.level[k] -= middle;
+    if (f.w[k] >= r.stopbandEdge) r.worstStopbandLevel = std::max(r.worstStopbandLevel, r.level[k]);
   }
 }
 

@@ -82,11 +82,13 @@ struct Buffered {
 Buffered buffer(std::span<const Complex> x, std::size_t n, long p, const BufferStart& start,
                 bool split);
 
-// The magnitude response of a baseband filter against the IS-95 / cdma2000 mask: within
-// +-1.5 dB of the DC gain from 0 to 590 kHz, at least 40 dB down from 740 kHz.
+// The magnitude response of a baseband filter against the IS-95 / cdma2000 mask: the normalised
+// response within +-1.5 dB from 0 to 590 kHz and at least 40 dB down from 740 kHz. The levels
+// are normalised to the middle of the passband ripple (0 dB halfway between the passband's
+// highest and lowest level).
 struct FilterResponsePlot {
   std::vector<double> frequency;  // display units, 0 ... fs / 2
-  std::vector<double> level;      // dB relative to the DC gain
+  std::vector<double> level;      // dB, normalised to the middle of the passband ripple
   std::string fUnits;
   double divider = 1;
   double fMax = 0;
@@ -94,7 +96,7 @@ struct FilterResponsePlot {
   double stopbandEdge = 740e3;        // Hz
   double passbandRipple = 1.5;        // dB either way
   double stopbandAttenuation = 40;    // dB
-  double worstPassbandDeviation = 0;  // dB, largest |level| in the passband
+  double worstPassbandDeviation = 0;  // dB, half the passband's peak-to-peak ripple
   double worstStopbandLevel = 0;      // dB, highest level in the stopband
   bool conforms = false;
   double mMin = -100;

@@ -62,9 +62,10 @@ struct EyeComponent {
 std::vector<EyeComponent> eyeComponents(const SignalColumns& x);
 
 // The eye traces of `values`: trace k is centred on sample offset + k n (0-based) and holds the
-// samples within n / 2 of it, at times (sample - centre) x period / n, so that the traces span
-// -period / 2 ... period / 2 and the points offset + 1, offset + 1 + n, ... (1-based) sit at
-// time 0. Calls `segment(t0, v0, t1, v1)` for every pair of neighbouring samples of a trace.
+// samples up to ceil(n / 2) either side of it, at times (sample - centre) x period / n, so that
+// the traces cover -period / 2 ... period / 2 (an odd n reaches half a sample beyond, which the
+// view cuts) and the points offset + 1, offset + 1 + n, ... (1-based) sit at time 0. Calls
+// `segment(t0, v0, t1, v1)` for every pair of neighbouring samples of a trace.
 template <class Segment>
 void forEachEyeSegment(std::span<const double> values, std::size_t n, double period,
                        std::size_t offset, Segment&& segment);
@@ -87,7 +88,7 @@ template <class Segment>
 void forEachEyeSegment(std::span<const double> values, std::size_t n, double period,
                        std::size_t offset, Segment&& segment) {
   const auto count = static_cast<std::ptrdiff_t>(values.size());
-  const auto half = static_cast<std::ptrdiff_t>(n / 2);
+  const auto half = static_cast<std::ptrdiff_t>((n + 1) / 2);
   const std::ptrdiff_t reach = half;
   const double dt = period / static_cast<double>(n);
   // The first centre whose trace reaches sample 0, then every n-th.
