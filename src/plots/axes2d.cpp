@@ -246,10 +246,15 @@ void Axes2D::applyLimits() {
     }
   }
   ++internal_;
+  // A few fixed ticks while the range moves: the old tick interval over a much wider new range
+  // would lay out tens of thousands of ticks before the round ticks below replace them.
+  for (QAbstractAxis* a : {xAxis_, yAxis_})
+    if (auto* v = qobject_cast<QValueAxis*>(a)) v->setTickType(QValueAxis::TicksFixed);
   xAxis_->setRange(x0, x1);
   yAxis_->setRange(y0, y1);
   const Value ticks = tk::axesValue(this, "XTick");
   if (!(ticks.isReal() && ticks.numel() >= 2)) roundTicks(xAxis_, x0, x1);
+  else if (auto* v = qobject_cast<QValueAxis*>(xAxis_)) v->setTickType(QValueAxis::TicksDynamic);
   roundTicks(yAxis_, y0, y1);
   --internal_;
   rangeChanged();
@@ -415,7 +420,8 @@ bool Axes2D::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Axes2D::rangeChanged() {
-  if (internal_ == 0) {
+  if (internal_ > 0) return;  // the axes move both ranges and redraw once
+  {
     // A zoom: the limits and the round ticks follow, the full view stays.
     const auto [x0, x1] = xRange();
     const auto [y0, y1] = yRange();
