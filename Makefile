@@ -4,7 +4,7 @@ PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test bench sanitize screenshots clean
+.PHONY: all deps configure build demo test bench sanitize screenshots fuzz clean
 
 all: build
 
@@ -33,6 +33,12 @@ screenshots: build
 # The sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer) and its tests.
 sanitize:
 	@$(MAKE) --no-print-directory test PRESET=debug
+
+# The libFuzzer targets, built with clang in build/fuzz, each run for FUZZ_SECONDS (see
+# fuzz/README.md).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
 
 clean:
 	@rm -rf build

@@ -99,8 +99,13 @@ Value complexFromObject(const json& j) {
 Value int32FromObject(const json& j) {
   std::size_t r = 0, c = 0;
   std::vector<double> d;
-  if (isNumberLike(j["int32"]))
-    return Value::int32(static_cast<std::int32_t>(toNumber(j["int32"])));
+  if (isNumberLike(j["int32"])) {
+    // Whole part of the number; beyond the 32-bit range (or NaN) it has no int32 value.
+    const double x = toNumber(j["int32"]);
+    if (!(x > -2147483649.0 && x < 2147483648.0))
+      throw runtime::Error("int32 takes a number from -2147483648 to 2147483647");
+    return Value::int32(static_cast<std::int32_t>(x));
+  }
   if (!numericMatrix(j["int32"], r, c, d)) throw runtime::Error("int32 needs numbers");
   return Value::matrix(r, c, std::move(d)).withNumClass(runtime::NumClass::Int32);
 }

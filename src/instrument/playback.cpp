@@ -73,12 +73,17 @@ struct PlayInput {
   SigGenChoices choices;
 };
 
-// One command: its fixed text, the argument that follows (none for a fixed command) and its
-// form in each list (Sequence, WaveformC, Waveform).
+// What a command does for the safe end of a play: sets the carrier (frequency or level),
+// switches the output on (modulation or RF), or anything else.
+enum class Role { Setting, Carrier, OutputOn };
+
+// One command: its fixed text, the argument that follows (none for a fixed command), its form
+// in each list (Sequence, WaveformC, Waveform) and its role.
 struct PlayRow {
   std::string_view command;
   std::string (*argument)(const PlayInput&);
   std::array<Form, 3> forms;
+  Role role = Role::Setting;
 };
 
 // Every play command in the order the lists send them.
@@ -95,10 +100,12 @@ constexpr std::array<PlayRow, 18> kPlayTable = {{
      {Skip, Blank, Blank}},
     {":source:freq:fix ",
      [](const PlayInput& p) { return numToText(p.numbers.Frequency) + "Hz"; },
-     {Plain, Blank, Blank}},
+     {Plain, Blank, Blank},
+     Role::Carrier},
     {":source:power:level:immediate:amplitude ",
      [](const PlayInput& p) { return numToText(p.numbers.Amplitude) + "dbm"; },
-     {Plain, Blank, Blank}},
+     {Plain, Blank, Blank},
+     Role::Carrier},
     {":source:rad:arb:clock:srate ",
      [](const PlayInput& p) { return numToText(p.numbers.SamplingRate) + "Hz"; },
      {Plain, Blank, Blank}},
@@ -128,34 +135,72 @@ constexpr std::array<PlayRow, 18> kPlayTable = {{
      [](const PlayInput& p) { return scpiText(p.choices.arbReference); },
      {Plain, Blank, Blank}},
     {":source:rad:arb:state on", nullptr, {Plain, Blank, Blank}},
-    {":output:mod on", nullptr, {Plain, Skip, Skip}},
-    {":output:state on", nullptr, {Plain, Blank, Blank}},
+    {":output:mod on", nullptr, {Plain, Skip, Skip}, Role::OutputOn},
+    {":output:state on", nullptr, {Plain, Blank, Blank}, Role::OutputOn},
 }};
 
-// The commands `list` sends for `name` with `settings`.
-std::vector<std::string> playList(PlayList list, const std::string& name,
-                                  const SigGenSettings& settings) {
+struct PlayCommand {
+  std::string text;
+  Role role;
+  bool blank;  // sent after one blank
+};
+
+// The commands `list` sends for `name` with `settings`, with their roles.
+std::vector<PlayCommand> playEntries(PlayList list, const std::string& name,
+                                     const SigGenSettings& settings) {
   const PlayInput input{name, settings, sigGenChoices(settings)};
-  std::vector<std::string> commands;
+  std::vector<PlayCommand> commands;
   for (const PlayRow& row : kPlayTable) {
     const Form form = row.forms[static_cast<std::size_t>(list)];
     if (form == Skip) continue;
     std::string text = form == Blank ? " " : "";
     text += row.command;
     if (row.argument) text += row.argument(input);
-    commands.push_back(std::move(text));
+    commands.push_back({std::move(text), row.role, form == Blank});
   }
   return commands;
+}
+
+std::vector<std::string> playList(PlayList list, const std::string& name,
+                                  const SigGenSettings& settings) {
+  std::vector<std::string> texts;
+  for (auto& c : playEntries(list, name, settings)) texts.push_back(std::move(c.text));
+  return texts;
+}
+
+// Sends one command, keeping the first failure, which names its command.
+bool sendOne(const std::string& command, const Configuration& config, Status& last,
+             std::optional<Status>& firstFailure) {
+  last = hwSend(config, command);
+  if (!last.ok() && !firstFailure)
+    firstFailure = Status{last.code, "The command \"" + command + "\" failed: " + last.message};
+  return last.ok();
 }
 
 // Sends every command; the first failure wins, naming its command.
 Status sendAll(const std::vector<std::string>& commands, const Configuration& config) {
   Status last;
   std::optional<Status> firstFailure;
+  for (const auto& c : commands) sendOne(c, config, last, firstFailure);
+  hwReturnLocal(config);
+  return firstFailure ? *firstFailure : last;
+}
+
+// Sends a play list. When the instrument refused the frequency or the level, the RF output
+// must not come on at whatever carrier it had before, into the terminal under test: every
+// output-on command is replaced by switching the RF output off. All other commands still go
+// out, and the first failure is reported.
+Status sendPlay(const std::vector<PlayCommand>& commands, const Configuration& config) {
+  Status last;
+  std::optional<Status> firstFailure;
+  bool carrierRefused = false;
   for (const auto& c : commands) {
-    last = hwSend(config, c);
-    if (!last.ok() && !firstFailure)
-      firstFailure = Status{last.code, "The command \"" + c + "\" failed: " + last.message};
+    if (c.role == Role::OutputOn && carrierRefused) {
+      sendOne(c.blank ? " :output:state off" : ":output:state off", config, last, firstFailure);
+      continue;
+    }
+    const bool ok = sendOne(c.text, config, last, firstFailure);
+    if (c.role == Role::Carrier && !ok) carrierRefused = true;
   }
   hwReturnLocal(config);
   return firstFailure ? *firstFailure : last;
@@ -231,17 +276,17 @@ Status VelCreateWaveformSequence_c(std::span<const SequenceElement> sequenceElem
 
 Status VelPlayWaveformSequence_c(const std::string& sequenceFile, const SigGenSettings& settings,
                                  const Configuration& config) {
-  return sendAll(playSequenceCommands(sequenceFile, settings), config);
+  return sendPlay(playEntries(PlayList::Sequence, sequenceFile, settings), config);
 }
 
 Status VelPlay_c(const std::string& FileName, const SigGenSettings& setting,
                  const Configuration& config) {
-  return sendAll(playCCommands(FileName, setting), config);
+  return sendPlay(playEntries(PlayList::WaveformC, FileName, setting), config);
 }
 
 Status VelPlay(const std::string& FileName, const SigGenSettings& setting,
                const Configuration& config) {
-  return sendAll(playCommands(FileName, setting), config);
+  return sendPlay(playEntries(PlayList::Waveform, FileName, setting), config);
 }
 
 }  // namespace kelvane::instrument

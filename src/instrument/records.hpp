@@ -23,6 +23,9 @@ struct Configuration {
     double port = 1;  // 1..9
     double baudrate = 9600;
     std::string handshake = "Xon/Xoff";
+    // A device path ("/dev/ttyUSB0") that stands in for the port number; empty: by number.
+    // Stored in the record only when set.
+    std::string device;
   } RS232;
   struct Tcpip {
     std::string address = "0.0.0.0";  // host name or dotted address, optional ":port"

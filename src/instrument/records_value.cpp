@@ -43,6 +43,10 @@ class FieldReader {
     out = f->str();
   }
 
+  void optionalText(const char* name, std::string& out) const {
+    if (v_.hasField(name)) text(name, out);
+  }
+
   // A sub-record; nullopt when absent and defaults are allowed.
   std::optional<FieldReader> record(const char* name) const {
     const Value* f = find(name);
@@ -73,14 +77,16 @@ class FieldReader {
 }  // namespace
 
 Value toValue(const Configuration& c) {
+  Value rs232 = Value::record({{"port", Value::scalar(c.RS232.port)},
+                               {"baudrate", Value::scalar(c.RS232.baudrate)},
+                               {"handshake", Value::text(c.RS232.handshake)}});
+  if (!c.RS232.device.empty()) rs232.setField("device", Value::text(c.RS232.device));
   return Value::record({
       {"type", Value::text(c.type)},
       {"GPIB", Value::record({{"board", Value::scalar(c.GPIB.board)},
                               {"primary", Value::scalar(c.GPIB.primary)},
                               {"secondary", Value::scalar(c.GPIB.secondary)}})},
-      {"RS232", Value::record({{"port", Value::scalar(c.RS232.port)},
-                               {"baudrate", Value::scalar(c.RS232.baudrate)},
-                               {"handshake", Value::text(c.RS232.handshake)}})},
+      {"RS232", std::move(rs232)},
       {"TCPIP", Value::record({{"address", Value::text(c.TCPIP.address)},
                                {"board", Value::scalar(c.TCPIP.board)}})},
       {"BBGtype", Value::text(c.BBGtype)},
@@ -101,6 +107,7 @@ Configuration configurationFromValue(const Value& v, MissingField missing) {
     s->number("port", c.RS232.port);
     s->number("baudrate", c.RS232.baudrate);
     s->text("handshake", c.RS232.handshake);
+    s->optionalText("device", c.RS232.device);
   }
   if (auto t = r.record("TCPIP")) {
     t->text("address", c.TCPIP.address);

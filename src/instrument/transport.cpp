@@ -73,6 +73,8 @@ struct State {
   TransportSettings settings;
   std::shared_ptr<const ProgressReporter> progress;
   Sessions sessions;
+  // Targets whose instrument stayed silent past a time-out, with the time of the last one.
+  std::map<std::string, Clock::time_point> silent;
 };
 
 State& state() {
@@ -121,6 +123,38 @@ void dropSession(State& st, const std::string& key) {
   }
 }
 
+// Remembers that the instrument of `key` stayed silent past a time-out.
+void noteSilence(State& st, const std::string& key) {
+  std::lock_guard lock(st.mutex);
+  st.silent[key] = Clock::now();
+}
+
+// The instrument of `key` answered: it is no longer taken for silent.
+void forgetSilence(State& st, const std::string& key) {
+  std::lock_guard lock(st.mutex);
+  st.silent.erase(key);
+}
+
+// True when the instrument of `key` stayed silent within the last `memory`.
+bool silentRecently(State& st, const std::string& key, std::chrono::milliseconds memory) {
+  std::lock_guard lock(st.mutex);
+  const auto it = st.silent.find(key);
+  if (it == st.silent.end()) return false;
+  if (Clock::now() - it->second < memory) return true;
+  st.silent.erase(it);
+  return false;
+}
+
+// The settings of an operation on an instrument that stayed silent: one connection attempt and
+// the short time-out for connecting and for the probe's reply.
+TransportSettings briefSettings(const TransportSettings& s) {
+  TransportSettings brief = s;
+  brief.replyTimeout = std::min(s.replyTimeout, s.silentTimeout);
+  brief.connectTimeout = std::min(s.connectTimeout, s.silentTimeout);
+  brief.connectAttempts = 1;
+  return brief;
+}
+
 bool iequals(std::string_view a, const char* b) {
   return ::strcasecmp(std::string(a).c_str(), b) == 0;
 }
@@ -158,7 +192,7 @@ Target tcpTarget(const Configuration& c) {
 Target serialTarget(const Configuration& c) {
   const int port = wholeField(c.RS232.port, "RS232.port", 1, 99);
   const int baud = wholeField(c.RS232.baudrate, "RS232.baudrate", 1, 4000000);
-  const std::string device = serialDevice(port);
+  const std::string device = c.RS232.device.empty() ? serialDevice(port) : c.RS232.device;
   Target t;
   t.key = "RS232|" + device;
   t.signature = std::to_string(baud) + "|" + c.RS232.handshake;
@@ -251,7 +285,9 @@ std::shared_ptr<Link> acquire(State& st, const Target& t, const TransportSetting
 
 class Scpi {
  public:
-  Scpi(Link& l, const TransportSettings& s) : link_(l), s_(s) {}
+  // `answered` is called after every reply received.
+  Scpi(Link& l, const TransportSettings& s, std::function<void()> answered = {})
+      : link_(l), s_(s), answered_(std::move(answered)) {}
 
   const TransportSettings& settings() const { return s_; }
 
@@ -273,7 +309,9 @@ class Scpi {
 
   std::string readReply(std::string_view query, std::chrono::milliseconds timeout) {
     try {
-      return link_.readLine(Clock::now() + timeout);
+      std::string reply = link_.readLine(Clock::now() + timeout);
+      if (answered_) answered_();
+      return reply;
     } catch (const LinkError& e) {
       throw down(e, "while waiting for the answer to " + quoted(query),
                  "did not answer " + quoted(query) + " within " + link::seconds(timeout));
@@ -288,6 +326,16 @@ class Scpi {
 
   // Empties the instrument's error queue; its errors make the operation fail with their texts.
   void checkErrors() {
+    const std::vector<std::string> errors = readErrors();
+    if (errors.empty()) return;
+    std::string message;
+    for (const auto& e : errors)
+      message += (message.empty() ? "" : "\n") + e;
+    throw OpFailure{status::kInstrumentError, message};
+  }
+
+  // Reads the error queue until it answers 0, at most maxErrorReads times; returns its entries.
+  std::vector<std::string> readErrors() {
     std::vector<std::string> errors;
     for (int i = 0; i < s_.maxErrorReads; ++i) {
       const std::string reply = ask(":SYST:ERR?");
@@ -300,11 +348,7 @@ class Scpi {
       errors.push_back(reply);
       if (i + 1 == s_.maxErrorReads) errors.push_back("(further errors not read)");
     }
-    if (errors.empty()) return;
-    std::string message;
-    for (const auto& e : errors)
-      message += (message.empty() ? "" : "\n") + e;
-    throw OpFailure{status::kInstrumentError, message};
+    return errors;
   }
 
   // The time a write of `bytes` may take.
@@ -318,6 +362,7 @@ class Scpi {
  private:
   Link& link_;
   const TransportSettings& s_;
+  std::function<void()> answered_;
 
   LinkDown down(const LinkError& e, const std::string& during, const std::string& timedOut) {
     const std::string& peer = link_.peer();
@@ -366,23 +411,57 @@ Status exclusive(Body body) {
   }
 }
 
-// Runs `op` on the session of `config` with every failure turned into a status. A reused
-// session found dead during the operation is reopened and the operation tried once more when
-// `retry` allows it (commands and queries; never a download, which may be half stored).
+// The session of `t`; a connection that timed out marks the instrument as silent.
+std::shared_ptr<Link> connect(State& st, const Target& t, const TransportSettings& settings,
+                              bool& fresh) {
+  try {
+    return acquire(st, t, settings, fresh);
+  } catch (const OpFailure& f) {
+    if (f.code == status::kTimeout) noteSilence(st, t.key);
+    throw;
+  }
+}
+
+// Asks *OPC? of an instrument that stayed silent, with the short time-out; its silence ends the
+// operation before `what` is sent.
+void probe(Scpi& scpi, std::string_view what) {
+  try {
+    (void)scpi.ask("*OPC?");
+  } catch (LinkDown& d) {
+    if (d.kind != Failure::Timeout) throw;
+    d.message.pop_back();  // the full stop
+    d.message += "; it had stayed silent before, so " + std::string(what) + " was not sent.";
+    throw;
+  }
+}
+
+// Runs `op` (which sends `what`, for messages) on the session of `config` with every failure
+// turned into a status. A reused session found dead during the operation is reopened and the
+// operation tried once more when `retry` allows it (commands and queries; never a download,
+// which may be half stored). A time-out marks the instrument as silent; while it is, the
+// operation connects once and runs only after a brief probe is answered.
 template <class Op>
-Status run(const Configuration& config, bool retry, Op op) {
+Status run(const Configuration& config, bool retry, std::string_view what, Op op) {
   return exclusive([&](State& st) -> Status {
     const TransportSettings settings = currentSettings(st);
+    const TransportSettings brief = briefSettings(settings);
     const Target t = target(config);
+    const bool suspect = silentRecently(st, t.key, settings.silentMemory);
+    const auto answered = [&st, &t] { forgetSilence(st, t.key); };
     for (int attempt = 0;; ++attempt) {
       bool fresh = false;
-      const std::shared_ptr<Link> l = acquire(st, t, settings, fresh);
+      const std::shared_ptr<Link> l = connect(st, t, suspect ? brief : settings, fresh);
       try {
-        Scpi scpi(*l, settings);
+        if (suspect) {
+          Scpi probing(*l, brief, answered);
+          probe(probing, what);
+        }
+        Scpi scpi(*l, settings, answered);
         return op(scpi, t);
       } catch (const LinkDown& d) {
         dropSession(st, t.key);
-        if (d.kind == Failure::Lost && !fresh && retry && attempt == 0) continue;
+        if (d.kind == Failure::Timeout) noteSilence(st, t.key);
+        if (d.kind == Failure::Lost && !fresh && retry && attempt == 0 && !suspect) continue;
         return {codeOf(d.kind), d.message};
       } catch (const Cancelled&) {
         dropSession(st, t.key);
@@ -489,34 +568,47 @@ class DownloadWriter {
   }
 };
 
-// Stores `d` in ARB memory: the I/Q block, the marker block, then *OPC? and the error queue.
+// Waits for the instrument to finish `command` (what it stores: `what`), `bytes` long, then reads
+// its error queue; errors end the download with a message naming both.
+void confirmBlock(Scpi& scpi, const std::string& command, const std::string& what,
+                  std::uint64_t bytes) {
+  // The instrument answers *OPC? once the block is stored. A connection reset after the last
+  // byte shows here, when the block still fitted into the socket buffers.
+  const std::string done = scpi.ask("*OPC?", scpi.budget(bytes));
+  if (runtime::parseNumber(done) != 1.0)
+    throw OpFailure{status::kInstrumentError,
+                    "Unexpected answer to *OPC? after " + command + ": " + quoted(done) + "."};
+  const std::vector<std::string> errors = scpi.readErrors();
+  if (errors.empty()) return;
+  std::string message = "The signal generator refused " + what + " (" + command + "): ";
+  for (std::size_t i = 0; i < errors.size(); ++i)
+    message += (i ? "\n" : "") + errors[i];
+  throw OpFailure{status::kInstrumentError, message};
+}
+
+// Stores `d` in ARB memory: the I/Q block, *OPC? and the error queue, then the marker block,
+// *OPC? and the error queue. A refused I/Q block ends it before the markers.
 Status storeWaveform(Scpi& scpi, const DownloadData& d) {
   const std::string name(d.name);
   const std::uint64_t n = d.iq.size();
+  const std::string waveform = ":MMEM:DATA \"WFM1:" + name + "\"";
+  const std::string markers = ":MMEM:DATA \"MKR1:" + name + "\"";
   DownloadWriter writer(scpi, d.name, n);
   state().cancel.store(false);
   writer.report();
-  std::string done;
   try {
-    writer.writeBlock(":MMEM:DATA \"WFM1:" + name + "\",", 4 * n,
-                      [&](std::uint64_t offset, std::span<char> out) {
-                        encodeIqWords(d.iq.subspan(offset / 4, out.size() / 4), d.scale, out);
-                      });
-    writer.writeBlock(":MMEM:DATA \"MKR1:" + name + "\",", n,
-                      [&](std::uint64_t offset, std::span<char> out) {
-                        for (std::size_t k = 0; k < out.size(); ++k)
-                          out[k] = static_cast<char>(d.markers[offset + k] & 0x3);
-                      });
-    // The instrument answers *OPC? once the waveform is stored. A connection reset after the
-    // last byte shows here, when the blocks still fitted into the socket buffers.
-    done = scpi.ask("*OPC?", scpi.budget(writer.total()));
+    writer.writeBlock(waveform + ",", 4 * n, [&](std::uint64_t offset, std::span<char> out) {
+      encodeIqWords(d.iq.subspan(offset / 4, out.size() / 4), d.scale, out);
+    });
+    confirmBlock(scpi, waveform, "the waveform \"" + name + "\"", 4 * n);
+    writer.writeBlock(markers + ",", n, [&](std::uint64_t offset, std::span<char> out) {
+      for (std::size_t k = 0; k < out.size(); ++k)
+        out[k] = static_cast<char>(d.markers[offset + k] & 0x3);
+    });
+    confirmBlock(scpi, markers, "the markers of the waveform \"" + name + "\"", n);
   } catch (const LinkDown& down) {
     throw writer.counted(down);
   }
-  if (runtime::parseNumber(done) != 1.0)
-    throw OpFailure{status::kInstrumentError,
-                    "Unexpected answer to *OPC? after the download: " + quoted(done) + "."};
-  scpi.checkErrors();
   return Status{status::kOk,
                 "Waveform \"" + name + "\" stored (" + std::to_string(n) + " samples)."};
 }
@@ -574,19 +666,20 @@ void closeConnections() {
   Sessions dropped;  // closed outside the lock; a link in use stays open until its operation ends
   std::lock_guard lock(state().mutex);
   dropped.swap(state().sessions);
+  state().silent.clear();
 }
 
 namespace hwio {
 
 Status ping(const Configuration& config) {
-  return run(config, true, [](Scpi& scpi, const Target&) {
+  return run(config, true, "\"*IDN?\"", [](Scpi& scpi, const Target&) {
     return Status{status::kOk, "Connected to " + scpi.ask("*IDN?")};
   });
 }
 
 Status send(const Configuration& config, std::string_view command) {
   if (auto bad = badLine(command, "command")) return {status::kRefused, *bad};
-  return run(config, true, [command](Scpi& scpi, const Target&) {
+  return run(config, true, quoted(command), [command](Scpi& scpi, const Target&) {
     scpi.sendLine(command);
     scpi.checkErrors();
     return Status{};
@@ -595,7 +688,7 @@ Status send(const Configuration& config, std::string_view command) {
 
 Status query(const Configuration& config, std::string_view query) {
   if (auto bad = badLine(query, "query")) return {status::kRefused, *bad};
-  return run(config, true, [query](Scpi& scpi, const Target&) {
+  return run(config, true, quoted(query), [query](Scpi& scpi, const Target&) {
     return Status{status::kOk, scpi.ask(query)};
   });
 }
@@ -609,7 +702,9 @@ Status download(const Configuration& config, std::span<const std::complex<double
     return refuse("The waveform \"" + std::string(name) +
                   "\" holds a sample that is not a finite number; nothing was sent.");
   const DownloadData data{iq, markers, name, *scale};
-  return run(config, false, [&](Scpi& scpi, const Target&) { return storeWaveform(scpi, data); });
+  const std::string what = "the waveform \"" + std::string(name) + "\"";
+  return run(config, false, what,
+             [&](Scpi& scpi, const Target&) { return storeWaveform(scpi, data); });
 }
 
 Status returnLocal(const Configuration& config) {

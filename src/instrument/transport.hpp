@@ -47,6 +47,13 @@ struct TransportSettings {
   double minimumBytesPerSecond = 100e3;
   std::size_t chunkBytes = 1 << 20;  // bytes of a block written (and reported) at once
   int maxErrorReads = 32;            // :SYST:ERR? queries after one command at most
+  // An instrument that stayed silent past a time-out (no reply, a write that made no progress,
+  // no connection) is remembered for silentMemory after the last such time-out. Meanwhile each
+  // operation on it connects once and first asks *OPC? with silentTimeout; only when that is
+  // answered does the operation go on, with the time-outs above. Any reply clears the memory.
+  // So a flow of several operations against a dead instrument waits out replyTimeout once.
+  std::chrono::milliseconds silentTimeout{2000};
+  std::chrono::milliseconds silentMemory{60000};
 };
 TransportSettings transportSettings();
 void setTransportSettings(const TransportSettings& settings);
@@ -83,7 +90,8 @@ TransportStatistics transportStatistics();
 // /dev/ttyS<port - 1>. serialDevice(1) is "/dev/ttyS0".
 std::string serialDevice(int port);
 
-// Closes every open connection (library terminate; tests).
+// Closes every open connection and forgets which instruments stayed silent (library terminate;
+// tests).
 void closeConnections();
 
 // The five transport operations, by opcode.
@@ -100,9 +108,14 @@ Status send(const Configuration& config, std::string_view command);
 // Sends one query; the message is the reply without its line end.
 Status query(const Configuration& config, std::string_view query);
 // Stores a waveform under `name` in ARB memory ("norm" scaling): the I/Q words in
-// :MMEM:DATA "WFM1:<name>",#<d><len><bytes>, then one marker byte a sample (bit 0 marker 1,
-// bit 1 marker 2) in :MMEM:DATA "MKR1:<name>",..., then *OPC? and the error queue.
-// `markers` holds one byte a sample. A name that is empty or holds a double quote or a control
+// :MMEM:DATA "WFM1:<name>",#<d><len><bytes>, then *OPC? and the error queue; then one marker
+// byte a sample (bit 0 marker 1, bit 1 marker 2) in :MMEM:DATA "MKR1:<name>",..., then *OPC?
+// and the error queue again. A block the instrument refuses ends the download with a message
+// naming the waveform, the command and the instrument's errors, e.g.
+//   The signal generator refused the waveform "Traffic" (:MMEM:DATA "WFM1:Traffic"):
+//   -225,"Out of memory"
+// (the marker block is not sent after a refused waveform block). `markers` holds one byte a
+// sample. A name that is empty or holds a double quote or a control
 // character, a sample that is not finite, or a marker count that differs from the sample count
 // is refused before anything is sent.
 Status download(const Configuration& config, std::span<const std::complex<double>> iq,

@@ -11,7 +11,12 @@ namespace kelvane::simulator {
 namespace {
 
 constexpr std::size_t kErrorQueueLength = 30;
+// The command log keeps the newest messages: at most this many, of at most kCommandLogBytes in
+// all, each at most kCommandEntryBytes of the message (escaped, up to 4 bytes a byte) and its
+// length. A test tool that keeps every byte it was sent is the first thing to run out of memory.
 constexpr std::size_t kCommandLogLength = 10000;
+constexpr std::size_t kCommandLogBytes = 1u << 20;
+constexpr std::size_t kCommandEntryBytes = 1024;
 constexpr std::string_view kIdentification = "Kelvane,Q7710K simulator,SIM000001,0.1.0";
 
 std::string upperCase(std::string_view s) {
@@ -414,6 +419,13 @@ void Instrument::addMemoryCommands(std::vector<Command>& t) {
       },
       true);
   add(
+      t, "SYSTem:VERSion", nullptr,
+      [](Self&, Call& c) {
+        expectCount(c.params, 0);
+        c.reply = "1999.0";
+      },
+      true);
+  add(
       t, "SYSTem:KELVane:STATe", nullptr,
       [](Self& s, Call& c) {
         expectCount(c.params, 0);
@@ -442,6 +454,7 @@ void Instrument::push(int code) {
 }
 
 void Instrument::pushEntry(std::string entry) {
+  esr_ |= eventBit(std::atoi(entry.c_str()));
   // A full queue keeps its oldest entries and marks the loss in its last one.
   if (errors_.size() >= kErrorQueueLength) {
     errors_.back() = errorEntry(-350);
@@ -450,20 +463,30 @@ void Instrument::pushEntry(std::string entry) {
   errors_.push_back(std::move(entry));
 }
 
-void Instrument::log(const std::string& text) {
-  if (commands_.size() >= kCommandLogLength) {
+void Instrument::log(std::string_view text) {
+  if (observer_) observer_(printable(text));
+  std::string entry = printable(text.substr(0, kCommandEntryBytes));
+  if (text.size() > kCommandEntryBytes) entry += "... (" + std::to_string(text.size()) + " bytes)";
+  commandsBytes_ += entry.size();
+  commands_.push_back(std::move(entry));
+  while (commands_.size() > kCommandLogLength || commandsBytes_ > kCommandLogBytes) {
+    commandsBytes_ -= commands_.front().size();
     commands_.pop_front();
     ++commandsDropped_;
   }
-  commands_.push_back(text);
-  if (observer_) observer_(text);
+}
+
+std::uint64_t Instrument::usedBytes() const {
+  std::uint64_t used = 0;
+  for (const auto& [name, f] : waveforms_)
+    used += f.bytes.size();
+  for (const auto& [name, f] : markers_)
+    used += f.bytes.size();
+  return used;
 }
 
 std::size_t Instrument::usedSamples() const {
-  std::size_t used = 0;
-  for (const auto& [name, f] : waveforms_)
-    used += f.samples;
-  return used;
+  return static_cast<std::size_t>((usedBytes() + 3) / 4);
 }
 
 void Instrument::store(const std::string& target, Block& block) {
@@ -472,18 +495,20 @@ void Instrument::store(const std::string& target, Block& block) {
   if (block.discarded) raise(-225);
   const std::size_t bytes = block.data.size();
   if (bytes == 0 || (!isMarker && bytes % 4 != 0)) raise(-161);
+  // Waveform and marker files share the memory by their bytes: 4 a waveform sample, 1 a marker
+  // sample. A file replaced frees its own bytes first.
+  auto& files = isMarker ? markers_ : waveforms_;
+  const auto old = files.find(name);
+  const std::uint64_t freed = old == files.end() ? 0 : old->second.bytes.size();
+  if (bytes > keepLimit() - usedBytes() + freed) raise(-225);
   File f;
   f.samples = isMarker ? bytes : bytes / 4;
   if (isMarker) {
-    if (f.samples > capacity_) raise(-225);
     for (std::uint8_t b : block.data) {
       f.marker1 += b & 1u;
       f.marker2 += (b >> 1) & 1u;
     }
   } else {
-    const auto old = waveforms_.find(name);
-    const std::size_t freed = old == waveforms_.end() ? 0 : old->second.samples;
-    if (f.samples > capacity_ - usedSamples() + freed) raise(-225);
     // Largest and smallest word in one pass the compiler vectorises.
     const std::uint8_t* p = block.data.data();
     int hi = 0;
@@ -497,35 +522,90 @@ void Instrument::store(const std::string& target, Block& block) {
   }
   f.crc = block.crc;
   f.bytes = std::move(block.data);
-  (isMarker ? markers_ : waveforms_)[name] = std::move(f);
+  files[name] = std::move(f);
+}
+
+// The standard event status bit an error entry sets, by the class of its code.
+std::uint8_t Instrument::eventBit(int code) {
+  if (code <= -100 && code > -200) return kCommandErrorBit;
+  if (code <= -200 && code > -300) return kExecutionErrorBit;
+  if (code <= -300 && code > -400) return kDeviceErrorBit;
+  if (code <= -400 && code > -500) return kQueryErrorBit;
+  return code > 0 ? kDeviceErrorBit : 0;
+}
+
+std::uint8_t Instrument::statusByte() const {
+  std::uint8_t stb = 0;
+  if (!errors_.empty()) stb |= kErrorAvailableBit;
+  if ((esr_ & ese_) != 0) stb |= kEventSummaryBit;
+  if ((stb & sre_ & ~kServiceRequestBit) != 0) stb |= kServiceRequestBit;
+  return stb;
+}
+
+// The option that names the ARB memory: 008 or 032 for 8 or 32 Msamples, otherwise the count
+// of samples.
+std::string Instrument::memoryOption() const {
+  constexpr std::size_t kMega = 1u << 20;
+  if (capacity_ % kMega != 0 || capacity_ / kMega > 999) return std::to_string(capacity_);
+  char text[8];
+  std::snprintf(text, sizeof text, "%03zu", capacity_ / kMega);
+  return text;
+}
+
+const std::map<std::string, Instrument::CommonHandler>& Instrument::commonCommands() {
+  using Self = Instrument;
+  using Params = std::vector<Param>;
+  using Replies = std::vector<std::string>;
+  auto registerValue = [](const Params& p) {
+    return static_cast<std::uint8_t>(ranged(static_cast<double>(integerParam(p[0])), 0, 255));
+  };
+  static const std::map<std::string, CommonHandler> table = {
+      {"*IDN?", [](Self&, const Params&, Replies& r) { r.emplace_back(kIdentification); }},
+      // Every command is complete when its message has been carried out.
+      {"*OPC?", [](Self&, const Params&, Replies& r) { r.emplace_back("1"); }},
+      {"*OPC", [](Self& s, const Params&, Replies&) { s.esr_ |= kOperationCompleteBit; }},
+      {"*WAI", [](Self&, const Params&, Replies&) {}},
+      {"*TST?", [](Self&, const Params&, Replies& r) { r.emplace_back("0"); }},
+      {"*OPT?", [](Self& s, const Params&, Replies& r) { r.push_back(s.memoryOption()); }},
+      // Settings and states to their defaults; files, sequences, the selection and the status
+      // registers stay.
+      {"*RST",
+       [](Self& s, const Params&, Replies&) {
+         s.settings_ = Settings{};
+         s.states_ = States{};
+       }},
+      {"*CLS",
+       [](Self& s, const Params&, Replies&) {
+         s.errors_.clear();
+         s.esr_ = 0;
+       }},
+      {"*ESR?",
+       [](Self& s, const Params&, Replies& r) {
+         r.push_back(std::to_string(s.esr_));
+         s.esr_ = 0;
+       }},
+      {"*ESE", [=](Self& s, const Params& p, Replies&) { s.ese_ = registerValue(p); }},
+      {"*ESE?", [](Self& s, const Params&, Replies& r) { r.push_back(std::to_string(s.ese_)); }},
+      {"*SRE",
+       [=](Self& s, const Params& p, Replies&) {
+         s.sre_ = static_cast<std::uint8_t>(registerValue(p) & ~kServiceRequestBit);
+       }},
+      {"*SRE?", [](Self& s, const Params&, Replies& r) { r.push_back(std::to_string(s.sre_)); }},
+      {"*STB?",
+       [](Self& s, const Params&, Replies& r) { r.push_back(std::to_string(s.statusByte())); }},
+  };
+  return table;
 }
 
 void Instrument::common(std::string_view header, const std::vector<Param>& params,
                         std::vector<std::string>& replies) {
   const std::string h = upperCase(header);
-  if (h == "*IDN?") {
-    expectCount(params, 0);
-    replies.emplace_back(kIdentification);
-  } else if (h == "*OPC?") {
-    // Every command is complete when its message has been carried out.
-    expectCount(params, 0);
-    replies.emplace_back("1");
-  } else if (h == "*TST?") {
-    expectCount(params, 0);
-    replies.emplace_back("0");
-  } else if (h == "*OPC" || h == "*WAI") {
-    expectCount(params, 0);
-  } else if (h == "*RST") {
-    // Settings and states to their defaults; stored files, sequences and the selection stay.
-    expectCount(params, 0);
-    settings_ = Settings{};
-    states_ = States{};
-  } else if (h == "*CLS") {
-    expectCount(params, 0);
-    errors_.clear();
-  } else {
-    raise(-113);
-  }
+  const auto& table = commonCommands();
+  const auto it = table.find(h);
+  if (it == table.end()) raise(-113);
+  // *ESE and *SRE take their register's value; every other common command takes nothing.
+  expectCount(params, h == "*ESE" || h == "*SRE" ? 1 : 0);
+  it->second(*this, params, replies);
 }
 
 void Instrument::runUnit(std::string_view unit, std::size_t base, Message& m,
@@ -581,7 +661,7 @@ void Instrument::runUnit(std::string_view unit, std::size_t base, Message& m,
 std::string Instrument::execute(Message&& m) {
   std::lock_guard lock(mutex_);
   if (m.text.empty() && m.blocks.empty()) return {};
-  log(printable(m.text));
+  log(m.text);
   if (m.tooLong) {
     push(-223);
     return {};

@@ -39,7 +39,7 @@ class Instrument {
   void noteConnectionOpened();
   void noteConnectionClosed();
   std::chrono::milliseconds replyDelay() const;
-  // The longest block worth keeping: one that fills the whole memory.
+  // The memory in bytes (4 a waveform sample), and so the longest block worth keeping.
   std::uint64_t keepLimit() const { return 4ull * capacity_; }
 
   std::optional<std::vector<std::int16_t>> waveformWords(const std::string& name) const;
@@ -118,6 +118,7 @@ class Instrument {
   States states_;
   std::deque<std::string> errors_;
   std::deque<std::string> commands_;
+  std::size_t commandsBytes_ = 0;  // the bytes of the entries in commands_
   std::uint64_t commandsDropped_ = 0;
   Faults faults_;
   std::size_t cuts_ = 0;  // drops since the faults were set
@@ -125,10 +126,33 @@ class Instrument {
   std::uint64_t open_ = 0;
   std::uint64_t dropped_ = 0;
 
+  // IEEE 488.2 status: the standard event status register and its enable, the service request
+  // enable. The error queue's "not empty" is the status byte's bit 2, as SCPI has it.
+  static constexpr std::uint8_t kOperationCompleteBit = 0x01;
+  static constexpr std::uint8_t kQueryErrorBit = 0x04;
+  static constexpr std::uint8_t kDeviceErrorBit = 0x08;
+  static constexpr std::uint8_t kExecutionErrorBit = 0x10;
+  static constexpr std::uint8_t kCommandErrorBit = 0x20;
+  static constexpr std::uint8_t kPowerOnBit = 0x80;
+  static constexpr std::uint8_t kErrorAvailableBit = 0x04;
+  static constexpr std::uint8_t kEventSummaryBit = 0x20;
+  static constexpr std::uint8_t kServiceRequestBit = 0x40;
+  std::uint8_t esr_ = kPowerOnBit;
+  std::uint8_t ese_ = 0;
+  std::uint8_t sre_ = 0;
+
+  using CommonHandler =
+      std::function<void(Instrument&, const std::vector<Param>&, std::vector<std::string>&)>;
+  static const std::map<std::string, CommonHandler>& commonCommands();
+  static std::uint8_t eventBit(int code);
+  std::uint8_t statusByte() const;
+  std::string memoryOption() const;
+
   void push(int code);
   void pushEntry(std::string entry);
-  void log(const std::string& text);
-  std::size_t usedSamples() const;
+  void log(std::string_view text);
+  std::uint64_t usedBytes() const;  // of waveform and marker files
+  std::size_t usedSamples() const;  // usedBytes in waveform samples of 4 bytes, rounded up
   nlohmann::json stateLocked() const;
   nlohmann::json filesState() const;
   nlohmann::json sequencesState() const;

@@ -27,8 +27,9 @@ files, sequences and settings, and keeps a SCPI error queue (:SYST:ERR?).
 Options:
   --port N                    TCP port on 127.0.0.1 (default 5025; 0 picks a free one).
                               Prints "listening on 127.0.0.1:PORT" when ready.
-  --memory 8|32               ARB memory in Msamples (default 32); a download that does not
-                              fit the free memory answers -225,"Out of memory".
+  --memory 8|32               ARB memory in Msamples (default 32); a waveform sample takes
+                              4 bytes of it, a marker sample 1. A waveform or marker file
+                              that does not fit answers -225,"Out of memory".
   --pty                       Also serve a pseudo-terminal (raw, no flow control; the baud
                               rate is ignored). Prints "serial on /dev/pts/N".
   --drop-after-block-bytes N  Fault: close a TCP connection after N bytes of a block.

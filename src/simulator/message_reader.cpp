@@ -38,7 +38,9 @@ void MessageReader::appendBlock(const char* data, std::size_t n) {
     if (b.length > keepLimit_) b.discarded = true;
   }
   if (b.discarded) {
-    b.data.clear();
+    // A block that outgrew the limit keeps neither bytes nor checksum, however its bytes came.
+    std::vector<std::uint8_t>().swap(b.data);
+    b.crc = crc32Begin();
     return;
   }
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);

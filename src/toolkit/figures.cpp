@@ -139,6 +139,12 @@ void movegui(const Value& window, const Value& position) {
   w->move(w->pos() + (target - frame.topLeft()));
 }
 
+Value tagged(const Value& handles, std::string_view tag) {
+  if (!handles.isRecord() || !handles.hasField(tag))
+    throw runtime::Error("The window has no object tagged " + std::string(tag) + ".");
+  return handles.field(tag);
+}
+
 QObject* findTag(QWidget* window, const std::string& tag) {
   const QString name = QString::fromStdString(tag);
   if (window->objectName() == name) return window;

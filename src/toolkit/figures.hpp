@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "runtime/value.hpp"
 
@@ -34,6 +35,10 @@ void guidata(const runtime::Value& object, const runtime::Value& data);
 // "north", "south", "east", "west", "northeast", "northwest", "southeast", "southwest", or a
 // [left bottom] offset from the screen's edges (negative: from the right or top edge).
 void movegui(const runtime::Value& window, const runtime::Value& position);
+
+// The handle in field `tag` of a handles record; throws runtime::Error naming the tag when the
+// record has no such field ("The window has no object tagged pbOK.").
+runtime::Value tagged(const runtime::Value& handles, std::string_view tag);
 
 // The object of `window` tagged `tag`, or nullptr.
 QObject* findTag(QWidget* window, const std::string& tag);

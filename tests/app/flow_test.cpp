@@ -4,6 +4,11 @@
 #include "app/flow.hpp"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "app/derived.hpp"
 #include "app/validation.hpp"
@@ -17,6 +22,31 @@ namespace {
 
 using toolkit::ScriptedDialogs;
 using Box = ScriptedDialogs::BoxKind;
+
+// An instrument that hangs with its LAN port up: the kernel completes each connection (up to the
+// listen backlog), and nothing ever reads or answers.
+class SilentPeer {
+ public:
+  SilentPeer() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 16) != 0)
+      throw std::runtime_error("silent peer: cannot listen");
+    socklen_t len = sizeof a;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+  }
+  ~SilentPeer() { ::close(fd_); }
+  SilentPeer(const SilentPeer&) = delete;
+  SilentPeer& operator=(const SilentPeer&) = delete;
+  std::uint16_t port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  std::uint16_t port_ = 0;
+};
 
 class Flow : public ::testing::Test {
  protected:
@@ -141,6 +171,35 @@ TEST_F(Flow, AFailedTrafficDownloadShowsOneErrorAndNoCompletion) {
   EXPECT_EQ(dialogs_.count(Box::Message), 0u);
   EXPECT_TRUE(stored("QarnFTM-Control"));
   EXPECT_FALSE(simState()["sequences"].contains("QarnFTM-Sequence"));
+}
+
+TEST_F(Flow, ASilentInstrumentEndsTheDownloadWithin30SecondsWithBothErrorsInOrder) {
+  // The real time-outs: 10 s for a reply, 2 s for each later try of a silent instrument.
+  const instrument::TransportSettings saved = instrument::transportSettings();
+  instrument::setTransportSettings(instrument::TransportSettings{});
+  SilentPeer peer;
+  state_.configuration.TCPIP.address = "127.0.0.1:" + std::to_string(peer.port());
+  calculate(flow_);
+  const auto start = std::chrono::steady_clock::now();
+  const DownloadOutcome out = download(flow_);
+  const auto took = std::chrono::steady_clock::now() - start;
+  instrument::setTransportSettings(saved);
+
+  EXPECT_LT(took, std::chrono::seconds(30));
+  EXPECT_TRUE(out.started);
+  EXPECT_FALSE(out.trafficStored);
+  EXPECT_FALSE(out.controlStored);
+  // One box a waveform, traffic first, each naming its waveform; nothing after them.
+  ASSERT_EQ(dialogs_.shown().size(), 2u);
+  const std::string prefix =
+      "The signal generator at 127.0.0.1:" + std::to_string(peer.port()) +
+      " did not answer \"*OPC?\" within 2 s; it had stayed silent before, so the waveform ";
+  EXPECT_EQ(dialogs_.shown()[0].title, "Download Error");
+  EXPECT_EQ(dialogs_.shown()[0].text, prefix + "\"QarnFTM-Traffic\" was not sent.");
+  EXPECT_EQ(dialogs_.shown()[1].title, "Download Error");
+  EXPECT_EQ(dialogs_.shown()[1].text, prefix + "\"QarnFTM-Control\" was not sent.");
+  EXPECT_EQ(out.errors,
+            (std::vector<std::string>{dialogs_.shown()[0].text, dialogs_.shown()[1].text}));
 }
 
 TEST_F(Flow, ASequenceFailureIsReportedUnderInstrumentSetup) {

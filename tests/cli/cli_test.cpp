@@ -156,6 +156,22 @@ TEST_F(Cli, DeeplyNestedArgumentsAreRefusedWithAMessage) {
   EXPECT_EQ(printed, 1);
 }
 
+// Fuzz finding (fuzz/corpus/fuzz_cli_json/regress-int32-out-of-range): an int32 argument
+// outside the range of 32-bit integers, or NaN, was converted with undefined behaviour; it is
+// refused as a usage error naming the argument.
+TEST_F(Cli, AnInt32ArgumentOutsideItsRangeIsRefused) {
+  for (const char* arg :
+       {"'{\"int32\": 1e300}'", "'{\"int32\": \"NaN\"}'", "'{\"int32\": -2147483649}'"}) {
+    const Result r = cli(std::string("call Qarn_FwdSyncMessagePacket ") + arg);
+    EXPECT_EQ(r.code, 2) << arg;
+    EXPECT_NE(r.err.find("argument 1: int32 takes a number from -2147483648 to 2147483647"),
+              std::string::npos)
+        << r.err;
+  }
+  const Result r = cli("call Qarn_FwdSyncMessagePacket '{\"int32\": 511}'");
+  EXPECT_EQ(r.code, 0) << r.err;
+}
+
 TEST_F(Cli, CalculateWritesTheChosenFilesAndASummary) {
   Result r = cli("calculate " + kSmall + " --out waves --format mornath,mat,sigmf");
   ASSERT_EQ(r.code, 0) << r.err;

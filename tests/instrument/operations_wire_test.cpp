@@ -64,8 +64,8 @@ TEST_F(Wire, DownloadStopsTheArbAndDecodesBackToTheWords) {
   const Status s = VelDownLoadWrap(iq, markers, "Traffic", config_, dialogs_);
   ASSERT_EQ(s.code, 0) << s.message;
   EXPECT_EQ(sent(), (Commands{":SOUR:RAD:ARB:STATe?", ":SOUR:RAD:ARB:STATe OFF",
-                              ":MMEM:DATA \"WFM1:Traffic\",#216", ":MMEM:DATA \"MKR1:Traffic\",#14",
-                              "*OPC?"}));
+                              ":MMEM:DATA \"WFM1:Traffic\",#216", "*OPC?",
+                              ":MMEM:DATA \"MKR1:Traffic\",#14", "*OPC?"}));
   EXPECT_EQ(sim_->waveformWords("Traffic"),
             (std::vector<std::int16_t>{32767, -16384, 8192, 0, -32767, 4096, 0, 0}));
   EXPECT_EQ(sim_->markerBytes("Traffic"), (std::vector<std::uint8_t>{3, 1, 2, 0}));
@@ -90,7 +90,9 @@ TEST_F(Wire, TheArbIsSwitchedBackOnOnlyWhenItWasOn) {
   sim_->setFaults(f);
   const Status failed = VelDownLoadWrap(iq, markers, "Fails", config_, dialogs_);
   EXPECT_EQ(failed.code, status::kInstrumentError);
-  EXPECT_EQ(failed.message, "-222,\"Data out of range\"\n-222,\"Data out of range\"");
+  EXPECT_EQ(failed.message,
+            "The signal generator refused the waveform \"Fails\" (:MMEM:DATA \"WFM1:Fails\"): "
+            "-222,\"Data out of range\"");
   EXPECT_EQ(sent().back(), ":SOUR:RAD:ARB:STATe ON");
   EXPECT_EQ(state()["states"]["arb"], true);
   sim_->setFaults({});
@@ -336,26 +338,76 @@ TEST_F(Wire, FilterAlcBlankingPolarityAndReferenceChoices) {
 
 TEST_F(Wire, AFailedCommandIsReportedByNameWhileTheRestStillGoOut) {
   store("Single");
-  simulator::Faults f;
-  f.failPattern = "freq:fix";
-  sim_->setFaults(f);
-  const Status s = VelPlayWaveformSequence_c("Missing", SigGenSettings{}, config_);
-  // The selection of the unknown sequence fails first; the frequency command fails too.
-  EXPECT_EQ(s.code, status::kInstrumentError);
-  EXPECT_EQ(s.message.rfind("The command \":source:rad:arb:wav \"SEQ:Missing\"\" failed: -256", 0),
-            0u)
-      << s.message;
+  const Status missing = VelPlayWaveformSequence_c("Missing", SigGenSettings{}, config_);
+  // The selection of the unknown sequence fails; the carrier was set, so the output comes on.
+  EXPECT_EQ(missing.code, status::kInstrumentError);
+  EXPECT_EQ(
+      missing.message.rfind("The command \":source:rad:arb:wav \"SEQ:Missing\"\" failed: -256", 0),
+      0u)
+      << missing.message;
   Commands c = sent();
   ASSERT_EQ(c.size(), 16u);
   EXPECT_EQ(c.back(), ":output:state on");
+  simulator::Faults f;
+  f.failPattern = ":source:DM:IQAT ";
+  sim_->setFaults(f);
+  EXPECT_EQ(VelPlay_c("Single", SigGenSettings{}, config_).code, status::kInstrumentError);
+  c = sent();
+  ASSERT_EQ(c.size(), 15u);
+  EXPECT_EQ(c.back(), " :output:state on");
+  EXPECT_TRUE(state()["states"]["rfOutput"]);
+}
 
+TEST_F(Wire, ARefusedCarrierEndsThePlayWithTheOutputOff) {
+  store("Single");
+  store("Control");
+  ASSERT_EQ(VelCreateWaveformSequence_c(std::vector<SequenceElement>{{"Control", 1, 1, 1}}, "Qarn",
+                                        config_)
+                .code,
+            0);
+  // The output is on from an earlier play at the previous carrier.
+  ASSERT_EQ(VelPlay_c("Single", SigGenSettings{}, config_).code, 0);
+  ASSERT_TRUE(state()["states"]["rfOutput"]);
+  sent();
+
+  simulator::Faults f;
+  f.failPattern = "freq:fix";
+  sim_->setFaults(f);
   const Status p = VelPlay_c("Single", SigGenSettings{}, config_);
   EXPECT_EQ(p.code, status::kInstrumentError);
   EXPECT_EQ(p.message,
             "The command \" :source:freq:fix 1955000000Hz\" failed: -222,\"Data out of range\"");
-  EXPECT_EQ(sent().size(), 15u);
+  Commands c = sent();
+  ASSERT_EQ(c.size(), 15u);
+  EXPECT_EQ(c[13], " :source:rad:arb:state on");  // every other command still goes out
+  EXPECT_EQ(c[14], " :output:state off");
+  EXPECT_FALSE(state()["states"]["rfOutput"]);
+
+  // A refused level: the sequence play replaces both output-on commands.
+  f.failPattern = "amplitude";
+  sim_->setFaults(f);
+  const Status q = VelPlayWaveformSequence_c("Qarn", SigGenSettings{}, config_);
+  EXPECT_EQ(
+      q.message.rfind("The command \":source:power:level:immediate:amplitude -30dbm\" failed", 0),
+      0u)
+      << q.message;
+  c = sent();
+  ASSERT_EQ(c.size(), 16u);
+  EXPECT_EQ(c[13], ":source:rad:arb:state on");
+  EXPECT_EQ(c[14], ":output:state off");
+  EXPECT_EQ(c[15], ":output:state off");
+  EXPECT_FALSE(state()["states"]["rfOutput"]);
+
+  f.failPattern = "freq:fix";
+  sim_->setFaults(f);
+  EXPECT_NE(VelPlay("Single", SigGenSettings{}, config_).code, 0);
+  c = sent();
+  ASSERT_EQ(c.size(), 11u);
+  EXPECT_EQ(c.back(), " :output:state off");
+
   sim_->setFaults({});
   EXPECT_EQ(VelPlay_c("Single", SigGenSettings{}, config_).code, 0);
+  EXPECT_TRUE(state()["states"]["rfOutput"]);
 }
 
 TEST_F(Wire, InstrumentErrorsCarryTheInstrumentsText) {
@@ -410,7 +462,9 @@ TEST_F(SmallMemory, ADownloadBeyondTheMemoryReportsOutOfMemory) {
   const std::vector<std::uint8_t> markers(1001, 0);
   const Status s = hwDownload(config_, iq, markers, "TooLong");
   EXPECT_EQ(s.code, status::kInstrumentError);
-  EXPECT_EQ(s.message.rfind("-225,", 0), 0u) << s.message;
+  EXPECT_EQ(s.message,
+            "The signal generator refused the waveform \"TooLong\" (:MMEM:DATA \"WFM1:TooLong\"): "
+            "-225,\"Out of memory\"");
 }
 
 class SerialWire : public Wire {
@@ -425,7 +479,7 @@ TEST_F(SerialWire, ADownloadOverTheSimulatorsSerialPort) {
   ::setenv("KELVANE_RS232_PORT2", sim_->pseudoTerminalPath().c_str(), 1);
   Configuration serial;
   serial.type = "rs232";
-  serial.RS232 = {2, 9600, "Xon/Xoff"};
+  serial.RS232 = {.port = 2, .baudrate = 9600, .handshake = "Xon/Xoff", .device = {}};
   const std::size_t n = 12000;  // the longest download without the time warning at 9600 bit/s
   std::vector<C> iq(n);
   std::vector<std::uint8_t> markers(n);

@@ -22,7 +22,7 @@ TEST(RecordsValue, ConfigurationKeepsRecordOrderAndRoundTrips) {
   Configuration c;
   c.type = "RS232";
   c.GPIB = {3, 7, 12};
-  c.RS232 = {4, 19200, "RTS/CTS"};
+  c.RS232 = {.port = 4, .baudrate = 19200, .handshake = "RTS/CTS", .device = {}};
   c.TCPIP = {"10.0.0.5:5025", 0};
   c.BBGtype = kBbg8Msamples;
   c.LastParameterFilename = "/tmp/p.mat";
@@ -44,6 +44,14 @@ TEST(RecordsValue, ConfigurationKeepsRecordOrderAndRoundTrips) {
   EXPECT_EQ(back.TCPIP.address, "10.0.0.5:5025");
   EXPECT_EQ(back.BBGtype, "008");
   EXPECT_EQ(back.LastParameterFilename, "/tmp/p.mat");
+
+  // A serial device path is stored only when set, and read back.
+  c.RS232.device = "/dev/ttyUSB0";
+  const Value withDevice = toValue(c);
+  EXPECT_EQ(withDevice.field("RS232").fieldNames(),
+            (std::vector<std::string>{"port", "baudrate", "handshake", "device"}));
+  EXPECT_EQ(configurationFromValue(withDevice).RS232.device, "/dev/ttyUSB0");
+  EXPECT_EQ(configurationFromValue(v, MissingField::Error).RS232.device, "");
 }
 
 TEST(RecordsValue, ConfigurationErrorsNameTheField) {

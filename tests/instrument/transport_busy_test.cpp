@@ -67,7 +67,7 @@ TEST(TransportBusy, OperationsStartedFromTheProgressReporterAreRefusedAndTheDown
   }
   // Only the download reached the instrument, on its one connection.
   EXPECT_EQ(fake.commands(),
-            (std::vector<std::string>{":MMEM:DATA \"WFM1:Outer\",#516384",
+            (std::vector<std::string>{":MMEM:DATA \"WFM1:Outer\",#516384", "*OPC?",
                                       ":MMEM:DATA \"MKR1:Outer\",#44096", "*OPC?"}));
   EXPECT_EQ(fake.connections(), 1);
 
@@ -93,7 +93,7 @@ TEST(TransportBusy, AnOperationFromAnotherThreadDuringADownloadIsRefused) {
   ASSERT_TRUE(other.has_value());
   EXPECT_EQ(other->code, status::kBusy);
   EXPECT_EQ(other->message, kBusyMessage);
-  EXPECT_EQ(fake.commands().size(), 3u);
+  EXPECT_EQ(fake.commands().size(), 4u);  // each block and its *OPC?
 }
 
 TEST(TransportBusy, TheReporterMayReplaceItselfChangeSettingsAndCloseConnections) {

@@ -107,7 +107,7 @@ TEST_F(GpibTransport, ABlockIsOneMessageWrittenInChunksWithEoiOnlyAtItsEnd) {
   const Status s = hwDownload(config_, iq, markers, "Gpib");
   ASSERT_EQ(s.code, 0) << s.message;
   const auto m = fake().messages();
-  ASSERT_EQ(m.size(), 4u);
+  ASSERT_EQ(m.size(), 6u);
   const std::string head = ":MMEM:DATA \"WFM1:Gpib\",#514000";
   ASSERT_EQ(m[0].size(), head.size() + 4 * n + 1);
   EXPECT_EQ(m[0].substr(0, head.size()), head);
@@ -117,9 +117,12 @@ TEST_F(GpibTransport, ABlockIsOneMessageWrittenInChunksWithEoiOnlyAtItsEnd) {
   EXPECT_EQ(w[2], 8192);
   EXPECT_EQ(w[3], -16384);
   EXPECT_EQ(fake().writes(0), 6);  // header, four chunks, line feed
-  EXPECT_EQ(m[1], ":MMEM:DATA \"MKR1:Gpib\",#43500" + std::string(n, '\x02') + "\n");
-  EXPECT_EQ(m[2], "*OPC?\n");
-  EXPECT_EQ(m[3], ":SYST:ERR?\n");
+  // Each block is followed by *OPC? and the error queue.
+  EXPECT_EQ(m[1], "*OPC?\n");
+  EXPECT_EQ(m[2], ":SYST:ERR?\n");
+  EXPECT_EQ(m[3], ":MMEM:DATA \"MKR1:Gpib\",#43500" + std::string(n, '\x02') + "\n");
+  EXPECT_EQ(m[4], "*OPC?\n");
+  EXPECT_EQ(m[5], ":SYST:ERR?\n");
 }
 
 TEST_F(GpibTransport, InstrumentErrorsAndSilenceAreReported) {

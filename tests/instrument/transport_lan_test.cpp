@@ -104,17 +104,51 @@ TEST(LanTransport, DownloadedWaveformAndMarkersDecodeBackToTheWords) {
   const Status s = hwDownload(lan(fake.port()), iq, markers, "Traffic");
   ASSERT_EQ(s.code, 0) << s.message;
 
+  // Each block is followed by *OPC? and the error queue, so that a refusal names its block.
   const auto m = fake.messages();
-  ASSERT_EQ(m.size(), 4u);
+  ASSERT_EQ(m.size(), 6u);
   EXPECT_EQ(m[0].text, ":MMEM:DATA \"WFM1:Traffic\",#220");
   ASSERT_EQ(m[0].blocks.size(), 1u);
   EXPECT_EQ(testing::words(m[0].blocks[0]),
             (std::vector<std::int16_t>{32767, 0, -16384, 8192, 0, -32767, 4096, 2048, 0, 0}));
-  EXPECT_EQ(m[1].text, ":MMEM:DATA \"MKR1:Traffic\",#15");
-  ASSERT_EQ(m[1].blocks.size(), 1u);
-  EXPECT_EQ(m[1].blocks[0], std::string("\x01\x02\x03\x00\x01", 5));
-  EXPECT_EQ(m[2].text, "*OPC?");
-  EXPECT_EQ(m[3].text, ":SYST:ERR?");
+  EXPECT_EQ(m[1].text, "*OPC?");
+  EXPECT_EQ(m[2].text, ":SYST:ERR?");
+  EXPECT_EQ(m[3].text, ":MMEM:DATA \"MKR1:Traffic\",#15");
+  ASSERT_EQ(m[3].blocks.size(), 1u);
+  EXPECT_EQ(m[3].blocks[0], std::string("\x01\x02\x03\x00\x01", 5));
+  EXPECT_EQ(m[4].text, "*OPC?");
+  EXPECT_EQ(m[5].text, ":SYST:ERR?");
+}
+
+TEST(LanTransport, ARefusedBlockNamesTheWaveformTheCommandAndTheErrors) {
+  ShortTimeouts t;
+  FakeInstrument fake;
+  fake.change([](auto& b) {
+    b.failPattern = "WFM1:QarnFTM-Traffic";
+    b.failError = "-200,\"Execution error\"";
+  });
+  const auto config = lan(fake.port());
+  const std::vector<C> iq = {{0.5, 0}, {0, 0.5}};
+  const std::vector<std::uint8_t> markers = {1, 0};
+  const Status s = hwDownload(config, iq, markers, "QarnFTM-Traffic");
+  EXPECT_EQ(s.code, status::kInstrumentError);
+  EXPECT_EQ(s.message,
+            "The signal generator refused the waveform \"QarnFTM-Traffic\" (:MMEM:DATA "
+            "\"WFM1:QarnFTM-Traffic\"): -200,\"Execution error\"");
+  // The markers of a refused waveform are not sent.
+  EXPECT_EQ(fake.commands(),
+            (std::vector<std::string>{":MMEM:DATA \"WFM1:QarnFTM-Traffic\",#18", "*OPC?"}));
+
+  fake.clear();
+  fake.change([](auto& b) {
+    b.failPattern = "MKR1:";
+    b.failError = "-225,\"Out of memory\"";
+  });
+  const Status m = hwDownload(config, iq, markers, "QarnFTM-Control");
+  EXPECT_EQ(m.code, status::kInstrumentError);
+  EXPECT_EQ(m.message,
+            "The signal generator refused the markers of the waveform \"QarnFTM-Control\" "
+            "(:MMEM:DATA \"MKR1:QarnFTM-Control\"): -225,\"Out of memory\"");
 }
 
 TEST(LanTransport, BadDownloadsAreRefusedBeforeAnythingIsSent) {
@@ -157,14 +191,14 @@ TEST(LanTransport, PartialSendsAreResumedUntilEveryByteIsOut) {
   EXPECT_GT(transportStatistics().partialWrites, before);
 
   const auto m = fake.messages();
-  ASSERT_GE(m.size(), 2u);
+  ASSERT_GE(m.size(), 4u);
   ASSERT_EQ(m[0].blocks.at(0).size(), 4 * n);
   const auto w = testing::words(m[0].blocks[0]);
   EXPECT_EQ(w[0], 32767);
   EXPECT_EQ(w[1], 0);
   EXPECT_EQ(w[2 * (n - 1)], static_cast<std::int16_t>(std::round(iq[n - 1].real() * 32767)));
-  ASSERT_EQ(m[1].blocks.at(0).size(), n);
-  EXPECT_EQ(m[1].blocks[0][n - 1], 3);
+  ASSERT_EQ(m[3].blocks.at(0).size(), n);  // after the I/Q block's *OPC? and :SYST:ERR?
+  EXPECT_EQ(m[3].blocks[0][n - 1], 3);
 }
 
 TEST(LanTransport, BlocksEndingExactlyOnAChunkBoundary) {
@@ -184,15 +218,16 @@ TEST(LanTransport, BlocksEndingExactlyOnAChunkBoundary) {
   ASSERT_EQ(s.code, 0) << s.message;
 
   const auto m = fake.messages();
-  ASSERT_EQ(m.size(), 4u);
+  ASSERT_EQ(m.size(), 6u);
   EXPECT_EQ(m[0].text, ":MMEM:DATA \"WFM1:Edge\",#516384");
   EXPECT_EQ(m[0].blocks.at(0).size(), 4 * n);
   const auto w = testing::words(m[0].blocks[0]);
   EXPECT_EQ(w[2 * n - 2], 32767);
   EXPECT_EQ(w[2 * n - 1], -32767);
-  EXPECT_EQ(m[1].text, ":MMEM:DATA \"MKR1:Edge\",#44096");
-  EXPECT_EQ(m[1].blocks.at(0).back(), 3);
-  EXPECT_EQ(m[2].text, "*OPC?");  // the line feed after the block was not lost
+  EXPECT_EQ(m[1].text, "*OPC?");  // the line feed after the block was not lost
+  EXPECT_EQ(m[3].text, ":MMEM:DATA \"MKR1:Edge\",#44096");
+  EXPECT_EQ(m[3].blocks.at(0).back(), 3);
+  EXPECT_EQ(m[4].text, "*OPC?");
 
   // Before the first byte, after each of the four I/Q chunks and the marker chunk.
   ASSERT_EQ(reports.size(), 6u);

@@ -31,7 +31,7 @@ class SerialTransport : public ::testing::Test {
     ASSERT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
     ::setenv("KELVANE_RS232_PORT4", ::ttyname(slave_), 1);
     config_.type = "RS232";
-    config_.RS232 = {4, 9600, "Xon/Xoff"};
+    config_.RS232 = {.port = 4, .baudrate = 9600, .handshake = "Xon/Xoff", .device = {}};
     fake_ = std::make_unique<FakeInstrument>(master_);
   }
   void TearDown() override {
@@ -69,14 +69,17 @@ TEST_F(SerialTransport, RawEightNOneAtTheBaudRateWithTheChosenPacing) {
   EXPECT_FALSE(t.c_lflag & ECHO);
   EXPECT_FALSE(t.c_oflag & OPOST);
 
-  config_.RS232 = {4, 115200, "RTS/CTS"};  // a new speed and pacing reopen the port
+  config_.RS232 = {.port = 4,
+                   .baudrate = 115200,
+                   .handshake = "RTS/CTS",
+                   .device = {}};  // a new speed and pacing reopen the port
   ASSERT_EQ(hwSend(config_, "*CLS").code, 0);
   t = settings();
   EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B115200));
   EXPECT_TRUE(t.c_cflag & CRTSCTS);
   EXPECT_FALSE(t.c_iflag & IXON);
 
-  config_.RS232 = {4, 19200, "None"};
+  config_.RS232 = {.port = 4, .baudrate = 19200, .handshake = "None", .device = {}};
   ASSERT_EQ(hwSend(config_, "*CLS").code, 0);
   t = settings();
   EXPECT_FALSE(t.c_cflag & CRTSCTS);
@@ -92,7 +95,7 @@ TEST_F(SerialTransport, QueriesAndBadPorts) {
   EXPECT_EQ(hwPing(bad).message, "Could not connect to the signal generator at " +
                                      std::string(::ttyname(slave_)) +
                                      ": 12345 bit/s is not a serial speed.");
-  bad.RS232 = {5, 9600, "Xon/Xoff"};
+  bad.RS232 = {.port = 5, .baudrate = 9600, .handshake = "Xon/Xoff", .device = {}};
   ::setenv("KELVANE_RS232_PORT5", "/dev/null", 1);
   EXPECT_EQ(hwPing(bad).message,
             "Could not connect to the signal generator at /dev/null: not a serial device.");
@@ -103,6 +106,16 @@ TEST_F(SerialTransport, QueriesAndBadPorts) {
   ::unsetenv("KELVANE_RS232_PORT5");
   bad.RS232.port = 0;
   EXPECT_EQ(hwPing(bad).code, status::kRefused);
+
+  // A device path in the configuration stands in for the port number.
+  Configuration byPath = config_;
+  byPath.RS232.port = 7;
+  byPath.RS232.device = ::ttyname(slave_);
+  EXPECT_EQ(hwQuery(byPath, "*IDN?").message, "Kelvane,FakeQ7710K,0,1.0");
+  byPath.RS232.device = "/nonexistent/ttyUSB7";
+  EXPECT_EQ(hwPing(byPath).message,
+            "Could not connect to the signal generator at "
+            "/nonexistent/ttyUSB7: no such file or directory.");
 }
 
 TEST_F(SerialTransport, XoffHoldsTheDownloadAndXonResumesItWithEveryByteIntact) {
@@ -124,13 +137,13 @@ TEST_F(SerialTransport, XoffHoldsTheDownloadAndXonResumesItWithEveryByteIntact) 
   // The pacing characters never reach a reply: *OPC? read back as 1.
   ASSERT_EQ(s.code, 0) << s.message;
   const auto m = fake_->messages();
-  ASSERT_EQ(m.size(), 4u);
+  ASSERT_EQ(m.size(), 6u);  // each block followed by *OPC? and :SYST:ERR?
   const auto w = testing::words(m[0].blocks.at(0));
   ASSERT_EQ(w.size(), 2 * n);
   EXPECT_EQ(w[0], 32767);
   EXPECT_EQ(w[2], 0x1113);
   EXPECT_EQ(w[2 * n - 1], 0x1311);
-  EXPECT_EQ(m[1].blocks.at(0), std::string(n, '\x03'));
+  EXPECT_EQ(m[3].blocks.at(0), std::string(n, '\x03'));
 }
 
 TEST_F(SerialTransport, TheTimeWarningStartsAbove12000SamplesAt9600Baud) {

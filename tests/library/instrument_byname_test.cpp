@@ -107,9 +107,9 @@ TEST_F(InstrumentByName, DownloadsTakeTheTwoRowMarkerMatrix) {
                 {lan(), iq, markers, Value::text("raw"), Value::scalar(7), Value::text("ByName")},
                 2));
   auto m = fake_.messages();
-  ASSERT_EQ(m.size(), 4u);
+  ASSERT_EQ(m.size(), 6u);  // each block followed by *OPC? and :SYST:ERR?
   EXPECT_EQ(m[0].text, ":MMEM:DATA \"WFM1:ByName\",#212");
-  EXPECT_EQ(m[1].blocks.at(0), std::string("\x01\x02\x03", 3));
+  EXPECT_EQ(m[3].blocks.at(0), std::string("\x01\x02\x03", 3));
 
   fake_.clear();
   fake_.change([](auto& b) { b.arbState = "1"; });

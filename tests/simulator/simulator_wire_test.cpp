@@ -279,7 +279,8 @@ TEST_F(SimulatorWire, DownloadDecodesBackWithAwkwardBytesAndArrival) {
   // A second download under the same name replaces the file.
   download(c, "trf", {1, -1});
   EXPECT_EQ(sim_.waveformWords("trf"), (std::vector<std::int16_t>{1, -1}));
-  EXPECT_EQ(sim_.state()["memory"]["usedSamples"], 1);
+  // 1 sample (4 bytes) and the 300 marker bytes of the earlier markers: 76 samples of 4 bytes.
+  EXPECT_EQ(sim_.state()["memory"]["usedSamples"], 76);
   // Lengths that are no whole number of samples, or none at all.
   c.send(":MMEM:DATA \"WFM1:odd\",#13abc\n:MMEM:DATA \"WFM1:none\",#10\n");
   EXPECT_EQ(c.errors(), (std::vector<std::string>{"-161,\"Invalid block data\"",
@@ -339,6 +340,51 @@ TEST_F(SimulatorWire, MemoryLimit) {
   const auto mem = sim_.state()["memory"];
   EXPECT_EQ(
       mem, nlohmann::json::parse(R"({"capacitySamples":4096,"usedSamples":4096,"freeSamples":0})"));
+}
+
+TEST_F(SimulatorWire, StatusRegistersAndCommonQueries) {
+  TcpClient c(sim_.port());
+  // Power-on is the first event; reading the register clears it.
+  EXPECT_EQ(c.query("*ESR?"), "128");
+  EXPECT_EQ(c.query("*ESR?"), "0");
+  EXPECT_EQ(c.query("*STB?"), "0");
+  // A command error and an execution error set their event bits; the queue sets bit 2.
+  c.send(":bogus\n");
+  c.send(":source:freq:fix 99e9\n");
+  EXPECT_EQ(c.query("*STB?"), "4");
+  c.command("*ESE 48");
+  EXPECT_EQ(c.query("*ESE?"), "48");
+  EXPECT_EQ(c.query("*STB?"), "36");  // event summary: the enabled bits are set
+  c.command("*SRE 36");
+  EXPECT_EQ(c.query("*SRE?"), "36");
+  EXPECT_EQ(c.query("*STB?"), "100");  // and the service request summary
+  EXPECT_EQ(c.query("*ESR?"), "48");
+  EXPECT_EQ(c.query("*STB?"), "68");  // the errors are still queued
+  c.command("*CLS");
+  EXPECT_EQ(c.query("*STB?"), "0");
+  // *OPC marks operation complete; *WAI, *TST? and the versions.
+  c.command("*OPC;*WAI");
+  EXPECT_EQ(c.query("*ESR?"), "1");
+  EXPECT_EQ(c.query("*TST?"), "0");
+  EXPECT_EQ(c.query(":SYST:VERS?"), "1999.0");
+  EXPECT_EQ(c.query("*OPT?"), "4096");  // this simulator's memory is not a whole Msample count
+  // Register values outside 0..255 or not whole are refused.
+  c.send("*ESE 256\n");
+  c.send("*SRE 1.5\n");
+  c.send("*ESE\n");
+  EXPECT_EQ(c.errors(), (std::vector<std::string>{"-222,\"Data out of range\"",
+                                                  "-224,\"Illegal parameter value\"",
+                                                  "-109,\"Missing parameter\""}));
+  EXPECT_EQ(c.query("*ESE?"), "48");
+  for (const auto& [samples, option] :
+       std::vector<std::pair<std::size_t, std::string>>{{8u << 20, "008"}, {32u << 20, "032"}}) {
+    SimulatorOptions o;
+    o.memorySamples = samples;
+    Simulator other(o);
+    other.start();
+    TcpClient d(other.port());
+    EXPECT_EQ(d.query("*OPT?"), option);
+  }
 }
 
 TEST_F(SimulatorWire, ResetAndClear) {

@@ -304,3 +304,37 @@ TEST_F(Toolkit, MoveguiPutsAWindowOnTheScreen) {
 
 }  // namespace
 }  // namespace kelvane::toolkit
+
+namespace kelvane::toolkit {
+namespace {
+
+TEST_F(Toolkit, JpegImagesAndNamesByName) {
+  const auto splash = (layoutsFolder() / "splash.jpg").string();
+  const Value image = registry::call("imread", {Value::text(splash), Value::text("jpg")}, 1).at(0);
+  ASSERT_TRUE(image.isList());
+  ASSERT_EQ(image.items().size(), 3u);  // red, green, blue
+  EXPECT_EQ(image.items()[0].cols(), 520u);
+  EXPECT_EQ(image.items()[0].rows(), 300u);
+  EXPECT_EQ(registry::call("readjpg", {Value::text(splash)}, 1).at(0), image);
+  set(h("lblNote"), "CData", image);
+  EXPECT_EQ(get(h("lblNote"), "CData").items()[0].rows(), 300u);
+  EXPECT_THROW(registry::call("imread", {Value::text(splash), Value::text("png")}, 1),
+               std::exception);
+  EXPECT_THROW(registry::call("rjpgc", {Value::text((dir_ / "none.jpg").string())}, 1),
+               std::exception);
+
+  auto is = [](const char* op, Value v) {
+    return registry::call(op, {std::move(v)}, 1).at(0).toDouble();
+  };
+  EXPECT_EQ(is("isvarname", Value::text("txtFrequency")), 1);
+  EXPECT_EQ(is("isvarname", Value::text("2nd")), 0);
+  EXPECT_EQ(is("isvarname", Value::text("end")), 0);  // a reserved word
+  EXPECT_EQ(is("isvarname", Value::text(std::string(64, 'a'))), 0);
+  EXPECT_EQ(is("isvarname", Value::scalar(3)), 0);
+  EXPECT_EQ(is("iskeyword", Value::text("while")), 1);
+  EXPECT_EQ(is("iskeyword", Value::text("While")), 0);
+  EXPECT_EQ(registry::call("iskeyword", {}, 1).at(0).items().size(), 20u);
+}
+
+}  // namespace
+}  // namespace kelvane::toolkit

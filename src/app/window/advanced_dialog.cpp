@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/derived.hpp"
+#include "app/window/entries.hpp"
 #include "app/window/figure_helpers.hpp"
 #include "app/window/siggen_panel.hpp"
 #include "instrument/records_value.hpp"
@@ -21,15 +22,6 @@ using runtime::Value;
 namespace tk = kelvane::toolkit;
 
 namespace {
-
-constexpr const char* kParseError = "Value entered cannot be parsed to valid scalar value.";
-
-Value control(const Value& handles, const char* tag) {
-  if (!handles.isRecord() || !handles.hasField(tag))
-    throw runtime::Error(std::string("The advanced settings dialog has no object tagged ") + tag +
-                         ".");
-  return handles.field(tag);
-}
 
 instrument::SigGenSettings working() {
   const Value v = registry::getVariable("newSettings");
@@ -55,12 +47,12 @@ double whole(double x) {
 void numberEdited(const Value& handles, const char* tag, double instrument::SigGenSettings::*f,
                   double lo, double hi, double (*round)(double)) {
   instrument::SigGenSettings s = working();
-  const auto x = clampedEntry(tk::get(control(handles, tag), "String").str(), 1, lo, hi, round);
+  const auto x = clampedEntry(tk::get(tk::tagged(handles, tag), "String").str(), 1, lo, hi, round);
   if (x) {
     s.*f = *x;
     store(s);
   } else {
-    toolkit::dialogs().error(kParseError, "Error");
+    showParseError();
   }
   redrawAll(handles);
 }
@@ -125,37 +117,38 @@ void InitializeAdvancedFigure(const Value& handles) {
       {"pbCancel", "Discards all changes."},
   };
   for (const auto& [tag, tip] : tips)
-    tk::set(control(handles, tag), "TooltipString", Value::text(tip));
+    tk::set(tk::tagged(handles, tag), "TooltipString", Value::text(tip));
 }
 
 void redrawAll(const Value& handles) {
   const instrument::SigGenSettings s = working();
   const UnitDisplay rate = frequencyDisplay(s.SamplingRate, 3);
-  tk::set(control(handles, "pdSamplingRateUnits"), "Value", Value::scalar(rate.entry));
-  tk::set(control(handles, "txtSamplingRate"), "String", Value::text(rate.number));
-  const Value filter = control(handles, "pdBBfilter");
+  tk::set(tk::tagged(handles, "pdSamplingRateUnits"), "Value", Value::scalar(rate.entry));
+  tk::set(tk::tagged(handles, "txtSamplingRate"), "String", Value::text(rate.number));
+  const Value filter = tk::tagged(handles, "pdBBfilter");
   const auto entries = tk::get(filter, "String").items().size();
   if (s.BBfilter >= 1 && s.BBfilter <= static_cast<double>(entries) &&
       s.BBfilter == std::trunc(s.BBfilter))
     tk::set(filter, "Value", Value::scalar(s.BBfilter));
-  tk::set(control(handles, "txtScaling"), "String", Value::text(runtime::numToText(s.Scaling)));
-  tk::set(control(handles, "txtModAtten"), "String", Value::text(runtime::numToText(s.ModAtten)));
-  tk::set(control(handles, "chkRFblanking"), "Value", Value::scalar(s.RFblanking != 0));
-  tk::set(control(handles, "chkALC"), "Value", Value::scalar(s.ALC != 0));
-  tk::set(control(handles, "chkBBrefSource"), "Value", Value::scalar(s.ArbRefSource != 0));
-  tk::set(control(handles, "chkMarkerPolarity"), "Value", Value::scalar(s.MarkerPolarity != 0));
+  tk::set(tk::tagged(handles, "txtScaling"), "String", Value::text(runtime::numToText(s.Scaling)));
+  tk::set(tk::tagged(handles, "txtModAtten"), "String",
+          Value::text(runtime::numToText(s.ModAtten)));
+  tk::set(tk::tagged(handles, "chkRFblanking"), "Value", Value::scalar(s.RFblanking != 0));
+  tk::set(tk::tagged(handles, "chkALC"), "Value", Value::scalar(s.ALC != 0));
+  tk::set(tk::tagged(handles, "chkBBrefSource"), "Value", Value::scalar(s.ArbRefSource != 0));
+  tk::set(tk::tagged(handles, "chkMarkerPolarity"), "Value", Value::scalar(s.MarkerPolarity != 0));
 }
 
 void updateSamplingRate(const Value& handles) {
   instrument::SigGenSettings s = working();
-  const double entry = tk::get(control(handles, "pdSamplingRateUnits"), "Value").toDouble();
-  const auto hz = clampedEntry(tk::get(control(handles, "txtSamplingRate"), "String").str(),
+  const double entry = tk::get(tk::tagged(handles, "pdSamplingRateUnits"), "Value").toDouble();
+  const auto hz = clampedEntry(tk::get(tk::tagged(handles, "txtSamplingRate"), "String").str(),
                                std::pow(10.0, 3 * (entry - 1)), 1, 100e6, identity);
   if (hz) {
     s.SamplingRate = *hz;
     store(s);
   } else {
-    toolkit::dialogs().error(kParseError, "Error");
+    showParseError();
   }
   redrawAll(handles);
 }

@@ -19,13 +19,6 @@ namespace tk = kelvane::toolkit;
 
 namespace {
 
-Value control(const Value& handles, const char* tag) {
-  if (!handles.isRecord() || !handles.hasField(tag))
-    throw runtime::Error(std::string("The channel number dialog has no object tagged ") + tag +
-                         ".");
-  return handles.field(tag);
-}
-
 // A preference, set to its first value when first read empty.
 double preference(const char* name, double first) {
   const Value v = registry::getVariable(name);
@@ -35,16 +28,16 @@ double preference(const char* name, double first) {
 }
 
 void setSide(const Value& handles, double transmitterType) {
-  tk::set(control(handles, "AccessTerminalRadioButton"), "Value",
+  tk::set(tk::tagged(handles, "AccessTerminalRadioButton"), "Value",
           Value::scalar(transmitterType == 0 ? 1 : 0));
-  tk::set(control(handles, "AccessNetworkRadioButton"), "Value",
+  tk::set(tk::tagged(handles, "AccessNetworkRadioButton"), "Value",
           Value::scalar(transmitterType == 0 ? 0 : 1));
 }
 
 void showChoice(const Value& handles, const ChannelChoice& c) {
-  tk::set(control(handles, "BandClassComboBox"), "Value", Value::scalar(c.bandClass + 1));
+  tk::set(tk::tagged(handles, "BandClassComboBox"), "Value", Value::scalar(c.bandClass + 1));
   setSide(handles, c.transmitterType);
-  const Value field = control(handles, "ChannelNumberTextField");
+  const Value field = tk::tagged(handles, "ChannelNumberTextField");
   tk::set(field, "String", Value::text(runtime::numToText(c.channelNumber)));
   tk::set(field, "Value", Value::scalar(c.channelNumber));
 }
@@ -91,10 +84,10 @@ void setPreferences(const ChannelChoice& c) {
 
 ChannelChoice getParametersFromUI(const Value& handles) {
   ChannelChoice c;
-  c.bandClass = tk::get(control(handles, "BandClassComboBox"), "Value").toDouble() - 1;
+  c.bandClass = tk::get(tk::tagged(handles, "BandClassComboBox"), "Value").toDouble() - 1;
   c.transmitterType =
-      tk::get(control(handles, "AccessTerminalRadioButton"), "Value").toDouble() == 1 ? 0 : 1;
-  c.channelNumber = tk::get(control(handles, "ChannelNumberTextField"), "Value").toDouble();
+      tk::get(tk::tagged(handles, "AccessTerminalRadioButton"), "Value").toDouble() == 1 ? 0 : 1;
+  c.channelNumber = tk::get(tk::tagged(handles, "ChannelNumberTextField"), "Value").toDouble();
   return c;
 }
 

@@ -31,12 +31,6 @@ bool& splashWait() {
   return on;
 }
 
-Value field(const Value& handles, const char* tag) {
-  if (!handles.isRecord() || !handles.hasField(tag))
-    throw runtime::Error(std::string("The main window has no object tagged ") + tag + ".");
-  return handles.field(tag);
-}
-
 // A module action by name, as the windows call one another.
 void callModule(const char* module, const char* action, const Value& handles) {
   registry::call(module, {Value::text(action), handles}, 0);
@@ -112,7 +106,7 @@ Value InitializeFigures() {
   } catch (const std::exception& e) {
     registry::printToConsole(e.what());
   }
-  const Value adv = loadFigure("VelConfigAdv_c.fig", field(handles, "main"));
+  const Value adv = loadFigure("VelConfigAdv_c.fig", tk::tagged(handles, "main"));
   currentState().figureList.AdvSettings = adv.handleId();
   registry::call("VelConfigAdv_c", {Value::text("InitializeFigure"), tk::guihandles(adv)}, 0);
   return fig;

@@ -9,10 +9,12 @@
 #include "app/derived.hpp"
 #include "app/parameter_table.hpp"
 #include "app/state.hpp"
+#include "app/window/entries.hpp"
 #include "registry/registry.hpp"
 #include "runtime/numbers.hpp"
 #include "runtime/text.hpp"
 #include "toolkit/dialogs.hpp"
+#include "toolkit/figures.hpp"
 #include "toolkit/properties.hpp"
 
 namespace kelvane::app::window {
@@ -21,8 +23,6 @@ using runtime::Value;
 namespace tk = kelvane::toolkit;
 
 namespace {
-
-constexpr const char* kParseError = "Value entered cannot be parsed to valid scalar value.";
 
 enum class Edit { Selection, Integer, Name, Check };
 
@@ -77,12 +77,6 @@ const ParameterSpec& specOf(const Control& c) {
   return *s;
 }
 
-Value field(const Value& handles, const char* tag) {
-  if (!handles.isRecord() || !handles.hasField(tag))
-    throw runtime::Error(std::string("The main window has no object tagged ") + tag + ".");
-  return handles.field(tag);
-}
-
 std::optional<double> bound(double b) {
   return std::isfinite(b) ? std::optional<double>(b) : std::nullopt;
 }
@@ -111,8 +105,8 @@ void oversampleRatioEdited(AppState& state) {
 // Automatic repetitions leave the two repetition fields for the derivation to fill.
 void autoRepsEdited(const AppState& state, const Value& handles) {
   const Value enable = Value::text(state.parameters.autoCalculateReps == 0 ? "on" : "off");
-  tk::set(field(handles, "TrafficChannelWaveformReps"), "Enable", enable);
-  tk::set(field(handles, "ControlChannelWaveformReps"), "Enable", enable);
+  tk::set(tk::tagged(handles, "TrafficChannelWaveformReps"), "Enable", enable);
+  tk::set(tk::tagged(handles, "ControlChannelWaveformReps"), "Enable", enable);
 }
 
 void store(const Control& c, const Value& h) {
@@ -148,7 +142,7 @@ double validateTextFieldParseInt(const Value& h, std::optional<double> minValue,
   const auto n = runtime::parseNumber(tk::get(h, "String").str());
   if (!n) {
     const double kept = tk::get(h, "Value").toDouble();
-    toolkit::dialogs().error(kParseError, "Error");
+    showParseError();
     tk::set(h, "String", Value::text(runtime::numToText(kept)));
     return kept;
   }
@@ -222,10 +216,10 @@ void writeRepetitions(const Value& handles, const Parameters& p) {
   for (const auto& [tag, reps] :
        {std::pair{"TrafficChannelWaveformReps", p.trafficChannelWaveformReps},
         std::pair{"ControlChannelWaveformReps", p.controlChannelWaveformReps}}) {
-    tk::set(field(handles, tag), "Value", Value::scalar(reps));
-    tk::set(field(handles, tag), "String", Value::text(runtime::numToText(reps)));
+    tk::set(tk::tagged(handles, tag), "Value", Value::scalar(reps));
+    tk::set(tk::tagged(handles, tag), "String", Value::text(runtime::numToText(reps)));
   }
-  tk::set(field(handles, "ControlChannelWaveformTextField"), "String",
+  tk::set(tk::tagged(handles, "ControlChannelWaveformTextField"), "String",
           Value::text(p.controlChannelWaveformName));
 }
 
@@ -235,28 +229,28 @@ void redrawFormatParameters(const Value& handles) {
   AppState& state = currentState();
   Parameters& p = state.parameters;
   for (const Control& c : kControls)
-    writeControl(c, field(handles, c.tag), p);
+    writeControl(c, tk::tagged(handles, c.tag), p);
   deriveParameters(state);
   const DerivedFrames frames = deriveFrames(p);
-  tk::set(field(handles, "TrafficFramesTextField"), "String",
+  tk::set(tk::tagged(handles, "TrafficFramesTextField"), "String",
           Value::text(runtime::numToText(frames.trafficFrames)));
-  tk::set(field(handles, "ControlFramesTextField"), "String",
+  tk::set(tk::tagged(handles, "ControlFramesTextField"), "String",
           Value::text(runtime::numToText(frames.controlFrames)));
-  tk::set(field(handles, "ProjectedLengthLabel"), "String",
+  tk::set(tk::tagged(handles, "ProjectedLengthLabel"), "String",
           Value::text(runtime::numToText(p.ProjectedLength)));
   if (p.autoCalculateReps == 1) writeRepetitions(handles, p);
   const UnitDisplay carrier = frequencyDisplay(p.Frequency);
-  tk::set(field(handles, "pdFrequencyUnits"), "Value", Value::scalar(carrier.entry));
-  tk::set(field(handles, "txtFrequency"), "String", Value::text(carrier.number));
-  tk::set(field(handles, "FrequencyLabel"), "String", Value::text(carrier.text()));
-  tk::set(field(handles, "AmplitudeTextField"), "String",
+  tk::set(tk::tagged(handles, "pdFrequencyUnits"), "Value", Value::scalar(carrier.entry));
+  tk::set(tk::tagged(handles, "txtFrequency"), "String", Value::text(carrier.number));
+  tk::set(tk::tagged(handles, "FrequencyLabel"), "String", Value::text(carrier.text()));
+  tk::set(tk::tagged(handles, "AmplitudeTextField"), "String",
           Value::text(runtime::numToText(p.Amplitude)));
 }
 
 void describeParameterControls(const Value& handles) {
   for (const Control& c : kControls) {
     const ParameterSpec& spec = specOf(c);
-    const Value h = field(handles, c.tag);
+    const Value h = tk::tagged(handles, c.tag);
     if (c.edit == Edit::Selection) {
       std::vector<Value> entries;
       for (const ParameterChoice& choice : spec.choices)

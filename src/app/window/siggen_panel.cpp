@@ -6,10 +6,12 @@
 
 #include "app/derived.hpp"
 #include "app/state.hpp"
+#include "app/window/entries.hpp"
 #include "instrument/records_value.hpp"
 #include "registry/registry.hpp"
 #include "runtime/text.hpp"
 #include "toolkit/dialogs.hpp"
+#include "toolkit/figures.hpp"
 #include "toolkit/properties.hpp"
 
 namespace kelvane::app::window {
@@ -24,13 +26,6 @@ constexpr double kMaxFrequency = 6e9;
 constexpr double kMinAmplitude = -136;
 constexpr double kMaxAmplitude = 20;
 constexpr std::size_t kMaxTitle = 20;
-constexpr const char* kParseError = "Value entered cannot be parsed to valid scalar value.";
-
-Value control(const Value& handles, const char* tag) {
-  if (!handles.isRecord() || !handles.hasField(tag))
-    throw runtime::Error(std::string("The main window has no object tagged ") + tag + ".");
-  return handles.field(tag);
-}
 
 double identity(double x) {
   return x;
@@ -55,47 +50,48 @@ std::optional<double> clampedEntry(const std::string& text, double scale, double
 
 void InitializeSigGenScreenObjects(const Value& handles) {
   tk::set(
-      control(handles, "txtFrequency"), "TooltipString",
+      tk::tagged(handles, "txtFrequency"), "TooltipString",
       Value::text("Sets the carrier frequency.\nValid Range: 100 kHz - 6 GHz\n(Note: Vel option "
                   "determines the\nmaximum frequency.)"));
-  tk::set(control(handles, "txtAmplitude"), "TooltipString",
+  tk::set(tk::tagged(handles, "txtAmplitude"), "TooltipString",
           Value::text("Sets the output power.\nValid Range: -136 dBm to +20 dBm\n(Note: Vel option "
                       "determines the\nmaximum amplitude.)"));
-  tk::set(control(handles, "txtWaveformTitle"), "TooltipString",
+  tk::set(tk::tagged(handles, "txtWaveformTitle"), "TooltipString",
           Value::text("Enter the title used to store the \nwaveform in the Vel."));
-  tk::set(control(handles, "pbAdvancedSettings"), "TooltipString",
+  tk::set(tk::tagged(handles, "pbAdvancedSettings"), "TooltipString",
           Value::text("Configures advanced Signal Generator options."));
 }
 
 void redrawSigGenSettings(const Value& handles) {
   const instrument::SigGenSettings& s = currentState().sigGenSettings;
   const UnitDisplay f = frequencyDisplay(s.Frequency);
-  tk::set(control(handles, "pdFrequencyUnits"), "Value", Value::scalar(f.entry));
-  tk::set(control(handles, "txtFrequency"), "String", Value::text(f.number));
-  tk::set(control(handles, "txtWaveformTitle"), "String", Value::text(s.Title));
-  tk::set(control(handles, "txtAmplitude"), "String", Value::text(runtime::numToText(s.Amplitude)));
+  tk::set(tk::tagged(handles, "pdFrequencyUnits"), "Value", Value::scalar(f.entry));
+  tk::set(tk::tagged(handles, "txtFrequency"), "String", Value::text(f.number));
+  tk::set(tk::tagged(handles, "txtWaveformTitle"), "String", Value::text(s.Title));
+  tk::set(tk::tagged(handles, "txtAmplitude"), "String",
+          Value::text(runtime::numToText(s.Amplitude)));
 }
 
 void updateFrequency(const Value& handles) {
-  const double entry = tk::get(control(handles, "pdFrequencyUnits"), "Value").toDouble();
+  const double entry = tk::get(tk::tagged(handles, "pdFrequencyUnits"), "Value").toDouble();
   const double scale = std::pow(10.0, 3 * (entry - 1));
-  const auto hz = clampedEntry(tk::get(control(handles, "txtFrequency"), "String").str(), scale,
+  const auto hz = clampedEntry(tk::get(tk::tagged(handles, "txtFrequency"), "String").str(), scale,
                                kMinFrequency, kMaxFrequency, identity);
   if (hz)
     currentState().sigGenSettings.Frequency = *hz;
   else
-    toolkit::dialogs().error(kParseError, "Error");
+    showParseError();
   redrawSigGenSettings(handles);
 }
 
 void amplitudeEdited(const Value& handles) {
-  const Value field = control(handles, "txtAmplitude");
+  const Value field = tk::tagged(handles, "txtAmplitude");
   const auto dbm =
       clampedEntry(tk::get(field, "String").str(), 1, kMinAmplitude, kMaxAmplitude, wholeDb);
   if (dbm)
     currentState().sigGenSettings.Amplitude = *dbm;
   else
-    toolkit::dialogs().error(kParseError, "Error");
+    showParseError();
   tk::set(field, "String",
           Value::text(runtime::numToText(currentState().sigGenSettings.Amplitude)));
 }
@@ -114,7 +110,7 @@ std::string cleanTitle(const std::string& text) {
 
 void titleEdited(const Value& handles) {
   currentState().sigGenSettings.Title =
-      cleanTitle(tk::get(control(handles, "txtWaveformTitle"), "String").str());
+      cleanTitle(tk::get(tk::tagged(handles, "txtWaveformTitle"), "String").str());
   redrawSigGenSettings(handles);
 }
 

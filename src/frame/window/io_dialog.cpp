@@ -30,12 +30,6 @@ const char* const kGroupFields[] = {"handlesGPIB", "handlesRS232", "handlesTCPIP
 // Types by connection kind, in the order of kGroups.
 const char* const kTypes[] = {"GPIB", "RS232", "TCPIP"};
 
-Value control(const Value& handles, const char* tag) {
-  if (!handles.isRecord() || !handles.hasField(tag))
-    throw runtime::Error(std::string("The I/O dialog has no object tagged ") + tag + ".");
-  return handles.field(tag);
-}
-
 double number(const Value& handles, const char* field, double otherwise) {
   if (!handles.isRecord() || !handles.hasField(field) || !handles.field(field).isReal() ||
       handles.field(field).numel() != 1)
@@ -84,7 +78,7 @@ std::vector<std::string> entries(const Value& list) {
 // The baud rates of the list as numbers.
 std::pair<double, double> baudRange(const Value& handles) {
   double lo = INFINITY, hi = -INFINITY;
-  for (const auto& e : entries(control(handles, "pmBaudRate")))
+  for (const auto& e : entries(tk::tagged(handles, "pmBaudRate")))
     if (const auto n = runtime::parseNumber(e)) {
       lo = std::min(lo, *n);
       hi = std::max(hi, *n);
@@ -112,7 +106,7 @@ Value startingRecord(const std::optional<Value>& config, const Value& handles) {
 }
 
 void setStatus(const Value& handles, const std::string& text) {
-  tk::set(control(handles, "lblStatus"), "String", Value::text(text));
+  tk::set(tk::tagged(handles, "lblStatus"), "String", Value::text(text));
 }
 
 // Moves the three groups' controls into the frame and records them in the handles.
@@ -152,7 +146,7 @@ double modelOf(const std::optional<Value>& platform, const Value& frame) {
 }
 
 void checkHardware(const Value& handles) {
-  tk::BusyPointer watch(tk::windowOf(control(handles, "figureVisaAddress")));
+  tk::BusyPointer watch(tk::windowOf(tk::tagged(handles, "figureVisaAddress")));
   std::string text;
   try {
     const Value config = UpdateConfig(handles);
@@ -174,7 +168,7 @@ void answer(const Value& h, const char* text) {
 }
 
 void connectionChosen(const Value& handles) {
-  const Value list = control(handles, "pmConnection");
+  const Value list = tk::tagged(handles, "pmConnection");
   const double model = number(handles, "Model", 0);
   double entry = tk::get(list, "Value").toDouble();
   double last = number(handles, "handlesLastConnection", 2);
@@ -190,19 +184,42 @@ void connectionChosen(const Value& handles) {
 }
 
 void addressEdited(const Value& handles) {
-  const std::string text = tk::get(control(handles, "editTCPIPAddress"), "String").str();
+  const std::string text = tk::get(tk::tagged(handles, "editTCPIPAddress"), "String").str();
   const auto parsed = instrument::parseLanAddress(text);
   setStatus(handles, parsed.address ? "" : parsed.error);
 }
 
+// The device path the configuration names instead of a port number ("/dev/ttyUSB0"), or "".
+std::string deviceOf(const Value& handles) {
+  return handles.hasField("config") && handles.field("config").isRecord()
+             ? subText(handles.field("config"), "RS232", "device", "")
+             : std::string();
+}
+
 void describePorts(const Value& handles) {
-  auto* ports = qobject_cast<QComboBox*>(tk::objectOf(control(handles, "pmPortNumber")));
+  auto* ports = qobject_cast<QComboBox*>(tk::objectOf(tk::tagged(handles, "pmPortNumber")));
   for (int i = 0; i < ports->count(); ++i)
     ports->setItemData(i, QString::fromStdString(instrument::serialDevice(i + 1)), Qt::ToolTipRole);
   const int port = ports->currentIndex() + 1;
-  ports->setToolTip(QString("Serial port %1 is %2")
-                        .arg(port)
-                        .arg(QString::fromStdString(instrument::serialDevice(port))));
+  const std::string device = deviceOf(handles);
+  ports->setToolTip(
+      QString("Serial port %1 is %2")
+          .arg(port)
+          .arg(QString::fromStdString(device.empty() ? instrument::serialDevice(port) : device)));
+}
+
+// A port chosen in the list replaces a device path set from the command line.
+void portChosen(const Value& h, const Value& handles) {
+  Value stored = handles;
+  if (!deviceOf(stored).empty()) {
+    Value config = stored.field("config");
+    Value serial = config.field("RS232");
+    serial.removeField("device");
+    config.setField("RS232", serial);
+    stored.setField("config", config);
+    tk::guidata(h, stored);
+  }
+  describePorts(stored);
 }
 
 }  // namespace
@@ -276,7 +293,7 @@ Value UpdateConnectionSelections(const Value& handles, double model) {
   list.push_back(Value::text("GPIB"));
   if (model != 1) list.push_back(Value::text("TCP/IP"));
   const Value l = Value::list(list);
-  tk::set(control(handles, "pmConnection"), "String", l);
+  tk::set(tk::tagged(handles, "pmConnection"), "String", l);
   return l;
 }
 
@@ -288,10 +305,10 @@ void UpdateGuiObjects(const Value& handles, const Value& config) {
                            : "GPIB";
     if ((model == 1 && type == "TCPIP") || (model == 2 && type == "RS232")) type = "GPIB";
     UpdateConnectionSelections(handles, model);
-    const Value connection = control(handles, "pmConnection");
+    const Value connection = tk::tagged(handles, "pmConnection");
     tk::set(connection, "Value", Value::scalar(ConvertStringToIndex(connection, type)));
     auto select = [&](const char* tag, double entry) {
-      const Value list = control(handles, tag);
+      const Value list = tk::tagged(handles, tag);
       const double n = static_cast<double>(entries(list).size());
       tk::set(list, "Value", Value::scalar(std::clamp(std::round(entry), 1.0, n)));
     };
@@ -299,14 +316,14 @@ void UpdateGuiObjects(const Value& handles, const Value& config) {
     select("pmPrimaryAddress", sub(config, "GPIB", "primary", 19) + 1);
     select("pmSecondaryAddress", sub(config, "GPIB", "secondary", -1) + 2);
     select("pmPortNumber", sub(config, "RS232", "port", 1));
-    const Value baud = control(handles, "pmBaudRate");
+    const Value baud = tk::tagged(handles, "pmBaudRate");
     tk::set(baud, "Value",
             Value::scalar(ConvertStringToIndex(
                 baud, runtime::numToText(std::round(sub(config, "RS232", "baudrate", 9600))))));
-    const Value hs = control(handles, "pmHandShake");
+    const Value hs = tk::tagged(handles, "pmHandShake");
     tk::set(hs, "Value",
             Value::scalar(ConvertStringToIndex(hs, subText(config, "RS232", "handshake", ""))));
-    tk::set(control(handles, "editTCPIPAddress"), "String",
+    tk::set(tk::tagged(handles, "editTCPIPAddress"), "String",
             Value::text(subText(config, "TCPIP", "address", "")));
     Value stored = tk::guidata(connection);
     stored.setField("handlesLastConnection", tk::get(connection, "Value"));
@@ -321,38 +338,39 @@ Value UpdateConfig(const Value& handles) {
                 ? handles.field("config")
                 : initConfig(Value::record());
   const auto entry = [&](const char* tag) {
-    return tk::get(control(handles, tag), "Value").toDouble();
+    return tk::get(tk::tagged(handles, tag), "Value").toDouble();
   };
-  const Value connection = control(handles, "pmConnection");
+  const Value connection = tk::tagged(handles, "pmConnection");
   c.setField("type", Value::text(ConvertIndexToString(connection, entry("pmConnection"))));
   setSub(c, "GPIB", "board", Value::scalar(entry("pmGpibBoard") - 1));
   setSub(c, "GPIB", "primary", Value::scalar(entry("pmPrimaryAddress") - 1));
   setSub(c, "GPIB", "secondary", Value::scalar(entry("pmSecondaryAddress") - 2));
   setSub(c, "RS232", "port", Value::scalar(entry("pmPortNumber")));
-  const Value baud = control(handles, "pmBaudRate");
+  const Value baud = tk::tagged(handles, "pmBaudRate");
   setSub(c, "RS232", "baudrate",
          Value::scalar(
              runtime::parseNumber(ConvertIndexToString(baud, entry("pmBaudRate"))).value_or(9600)));
-  setSub(c, "RS232", "handshake",
-         Value::text(ConvertIndexToString(control(handles, "pmHandShake"), entry("pmHandShake"))));
-  setSub(c, "TCPIP", "address", tk::get(control(handles, "editTCPIPAddress"), "String"));
+  setSub(
+      c, "RS232", "handshake",
+      Value::text(ConvertIndexToString(tk::tagged(handles, "pmHandShake"), entry("pmHandShake"))));
+  setSub(c, "TCPIP", "address", tk::get(tk::tagged(handles, "editTCPIPAddress"), "String"));
   setSub(c, "TCPIP", "board", Value::scalar(0));
   return c;
 }
 
 void UpdateRS232HandShakingToolTip(const Value& handles) {
-  const double entry = tk::get(control(handles, "pmHandShake"), "Value").toDouble();
+  const double entry = tk::get(tk::tagged(handles, "pmHandShake"), "Value").toDouble();
   const char* receive = entry == 2 ? "Xon" : "None";
   const char* rtsCts = entry == 3 ? "RTS/CTS Pacing" : "Off";
   const std::string tip = std::string("Set the following Instrument Parameters\r\n") +
                           "  Transmit Pace = None\r\n" + "  Receive Pace  = " + receive + "\r\n" +
                           "  RTS/CTS       = " + rtsCts;
-  tk::set(control(handles, "pmHandShake"), "TooltipString", Value::text(tip));
-  tk::set(control(handles, "lblHandShake"), "TooltipString", Value::text(tip));
+  tk::set(tk::tagged(handles, "pmHandShake"), "TooltipString", Value::text(tip));
+  tk::set(tk::tagged(handles, "lblHandShake"), "TooltipString", Value::text(tip));
 }
 
 void showControls(const Value& handles) {
-  const Value connection = control(handles, "pmConnection");
+  const Value connection = tk::tagged(handles, "pmConnection");
   const std::string type =
       ConvertIndexToString(connection, tk::get(connection, "Value").toDouble());
   for (int g = 0; g < 3; ++g)
@@ -398,8 +416,11 @@ void UpdateIoAddress(const Value& handles) {
     if (secondary >= 0) address += "::" + runtime::numToText(secondary);
     address += "::INSTR";
   } else if (type == "RS232") {
-    address = "ASRL" + runtime::numToText(sub(c, "RS232", "port", 1)) + "::INSTR (" +
-              instrument::serialDevice(static_cast<int>(sub(c, "RS232", "port", 1))) + ")";
+    const std::string device = subText(c, "RS232", "device", "");
+    address = device.empty()
+                  ? "ASRL" + runtime::numToText(sub(c, "RS232", "port", 1)) + "::INSTR (" +
+                        instrument::serialDevice(static_cast<int>(sub(c, "RS232", "port", 1))) + ")"
+                  : "ASRL" + device + "::INSTR";
   } else {
     address = subText(c, "TCPIP", "address", "");
   }
@@ -424,7 +445,7 @@ void ioCallback(const std::string& callback, const Value& h, const Value& handle
   if (callback == "pbOK_Callback") return answer(h, "OK");
   if (callback == "pbCancel_Callback") return answer(h, "Cancel");
   if (callback == "pmHandShake_Callback") return UpdateRS232HandShakingToolTip(current);
-  if (callback == "pmPortNumber_Callback") return describePorts(current);
+  if (callback == "pmPortNumber_Callback") return portChosen(h, current);
   if (callback == "editTCPIPAddress_Callback") return addressEdited(current);
   // The board, address and baud lists have no effect beyond their selection.
   if (!isIoCallback(callback))
@@ -448,10 +469,10 @@ std::pair<std::string, Value> ioDialog(const std::optional<Value>& parent,
   } catch (const std::exception&) {
     // fonts stay as drawn
   }
-  tk::set(control(handles, "pmBaudRate"), "TooltipString",
+  tk::set(tk::tagged(handles, "pmBaudRate"), "TooltipString",
           Value::text("Select the communication baud rate.\r\nNOTE: This must agree with the "
                       "instrument."));
-  tk::set(control(handles, "pmPrimaryAddress"), "TooltipString",
+  tk::set(tk::tagged(handles, "pmPrimaryAddress"), "TooltipString",
           Value::text("Select the primary address of your source.\r\nThe default factory setting "
                       "is 19."));
   UpdateGuiObjects(handles, start);

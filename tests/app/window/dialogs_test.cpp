@@ -91,12 +91,7 @@ void withAdvancedDialog(const Value& handles, const std::function<void(const Val
 }
 
 void typeIn(const Value& handles, const char* t, const char* typed) {
-  auto* edit = qobject_cast<QLineEdit*>(tk::objectOf(handles.field(t)));
-  edit->setFocus();
-  edit->selectAll();
-  QTest::keyClick(edit, Qt::Key_Backspace);
-  QTest::keyClicks(edit, typed);
-  QTest::keyClick(edit, Qt::Key_Return);
+  testing::typeInto(handles.field(t), typed);
 }
 
 TEST_F(Panel, TheAdvancedDialogRoundsClampsAndAppliesOnlyOnOK) {

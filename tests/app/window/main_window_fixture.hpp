@@ -13,6 +13,16 @@ namespace kelvane::testing {
 
 namespace tk = kelvane::toolkit;
 
+// Types into the edit field `h` as the operator does: select all, clear, type, Return.
+inline void typeInto(const runtime::Value& h, const char* typed) {
+  auto* edit = qobject_cast<QLineEdit*>(tk::objectOf(h));
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, typed);
+  QTest::keyClick(edit, Qt::Key_Return);
+}
+
 class MainWindowTest : public WindowTest {
  protected:
   void SetUp() override {
@@ -23,15 +33,7 @@ class MainWindowTest : public WindowTest {
   Value h(const char* t) const { return handles_.field(t); }
   std::string text(const char* t) const { return tk::get(h(t), "String").str(); }
   double value(const char* t) const { return tk::get(h(t), "Value").toDouble(); }
-  // Types into an edit field as the operator does: select all, type, Return.
-  void type(const char* t, const char* typed) {
-    auto* edit = qobject_cast<QLineEdit*>(tk::objectOf(h(t)));
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    QTest::keyClicks(edit, typed);
-    QTest::keyClick(edit, Qt::Key_Return);
-  }
+  void type(const char* t, const char* typed) { typeInto(h(t), typed); }
   // Picks a list entry as the operator does: the selection changes, then the list reports it.
   void choose(const char* t, int entry) {
     auto* combo = qobject_cast<QComboBox*>(tk::objectOf(h(t)));

@@ -148,5 +148,65 @@ TEST_F(CommonUi, ExitSavesTheConfigurationAndTheRestartShowsTheSavedFile) {
   EXPECT_EQ(saved.field("TCPIP").field("address").str(), "10.9.8.8");
 }
 
+TEST_F(CommonUi, AFailedSaveKeepsTheOldFileAndSaysSo) {
+  dialogs_.answerFile(dir_ / "kept");
+  menu("menuFileSaveAs_Callback");
+  const auto before = fs::file_size(dir_ / "kept.mat");
+  // A current file that cannot be written: its folder is the file saved before.
+  const fs::path impossible = dir_ / "kept.mat" / "inner.mat";
+  app::currentState().configuration.LastParameterFilename = impossible.string();
+  app::currentState().parameters.trafficChannelPackets = 2;
+  menu("menuFileSave_Callback");
+  ASSERT_EQ(dialogs_.count(Box::Error), 1u);
+  EXPECT_EQ(dialogs_.shown().back().title, "Error Saving " + impossible.string());
+  EXPECT_EQ(fs::file_size(dir_ / "kept.mat"), before);
+  const auto r = readParameterFile(dir_ / "kept.mat", app::toValue(app::Parameters{}));
+  ASSERT_TRUE(r.parameters.has_value());
+  EXPECT_EQ(r.parameters->field("trafficChannelPackets").toDouble(), 8);
+}
+
+TEST_F(CommonUi, TheSpecialSavesWriteTheFramesWaveform) {
+  registry::setVariable("waveform", Value::complexRow({{1, -1}, {0.5, 0.25}, {0, 0}}));
+  app::currentState().recordCalculation(app::clockNow());
+  dialogs_.answerFile(dir_ / "wave.txt");
+  menu("menuSpecialSaveWave_Callback");
+  auto vars = runtime::readMatFile(dir_ / "wave.txt");
+  ASSERT_EQ(vars.size(), 3u);
+  EXPECT_EQ(vars[0].name, "samplePoints");
+  EXPECT_EQ(vars[0].value.toDouble(), 3);
+  EXPECT_EQ(vars[1].value.toDouble(), 6144000);
+  EXPECT_EQ(vars[2].value, Value::matrix(3, 2, {1, 0.5, 0, -1, 0.25, 0}));
+  dialogs_.answer("ASCII");
+  frame("saveWaveform", {Value::text((dir_ / "ascii").string())});
+  vars = runtime::readMatFile(dir_ / "ascii");
+  EXPECT_EQ(vars.at(0).value, Value::matrix(3, 2, {1, 0.5, 0, -1, 0.25, 0}));
+  dialogs_.answer("Mornath");
+  frame("saveWaveform", {Value::text((dir_ / "morn").string())});
+  EXPECT_EQ(dialogs_.count(Box::Error), 0u);
+  bool written = false;
+  for (const auto& e : fs::directory_iterator(dir_))
+    written = written || e.path().filename().string().starts_with("morn");
+  EXPECT_TRUE(written);
+  frame("saveWaveform", {Value::text((dir_ / "none").string())});  // the box closed: nothing
+  EXPECT_FALSE(fs::exists(dir_ / "none"));
+}
+
+// The generic buttons of the frame, which this application's window does not wire, by name on
+// the frame's single waveform and the signal generator settings' title.
+TEST_F(CommonUi, TheGenericButtonsWorkByName) {
+  dialogs_.answer("Cancel");
+  frame("pbDownload_Callback", {Value(), Value(), handles_});
+  EXPECT_EQ(dialogs_.shown().back().title, "Waveform Not Calculated");
+  // The application has no "Calculate" of its own for the frame: that is printed, not raised.
+  frame("pbCalculate_Callback", {Value(), Value(), handles_});
+  EXPECT_TRUE(consoleHas("Calculate"));
+  // A refresh against no instrument reports the transport's message in the setup box.
+  app::currentState().configuration.type = "TCPIP";
+  app::currentState().configuration.TCPIP.address = "0.0.0.0";
+  frame("pbRefresh_Callback", {Value(), Value(), handles_});
+  EXPECT_EQ(dialogs_.shown().back().title, "Error Occured During Instrument Setup");
+  EXPECT_NE(dialogs_.shown().back().text.find("No LAN address"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kelvane::frame::window
