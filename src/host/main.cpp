@@ -50,6 +50,7 @@ int runWhileMainWindowExists(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kelvane::library::restartWithHugePages(argv);  // before anything is allocated for the plots
   QApplication app(argc, argv);  // takes the Qt options out of argv
   QApplication::setApplicationName("Kelvane");
   QApplication::setQuitOnLastWindowClosed(false);

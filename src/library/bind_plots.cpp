@@ -35,7 +35,12 @@ pl::PlotCall plotCall(const pl::PlotWindowKind& kind, Args args) {
     if (kind.inputs[i] == 'w') {
       if (!absent(args, at)) {
         requireVector(args[at], op.c_str());
-        call.wave = args[at].toComplex();
+        if (args[at].isComplex()) {
+          call.wave = args[at].complexData();
+        } else {
+          call.owned = args[at].toComplex();
+          call.wave = call.owned;
+        }
       }
       continue;
     }

@@ -356,7 +356,8 @@ void Axes2D::dataAdded() {
   applyLimits();
 }
 
-std::vector<Axes2D::Drawn> Axes2D::drawn() const {
+std::vector<Axes2D::Drawn> Axes2D::drawn() {
+  settle();
   std::vector<Drawn> out;
   for (const Item& item : items_) {
     Drawn d;
@@ -437,6 +438,22 @@ void Axes2D::rangeChanged() {
 }
 
 void Axes2D::redraw() {
+  redrawPending_ = true;
+  if (redrawPosted_) return;
+  redrawPosted_ = true;
+  QTimer::singleShot(0, this, [this] {
+    redrawPosted_ = false;
+    settle();
+  });
+}
+
+void Axes2D::settle() {
+  if (!redrawPending_) return;
+  redrawPending_ = false;
+  redrawNow();
+}
+
+void Axes2D::redrawNow() {
   if (!xAxis_ || !yAxis_) return;
   const auto [x0, x1] = xRange();
   const auto [y0, y1] = yRange();

@@ -61,7 +61,8 @@ class Axes2D : public QChartView, public AxesView {
     std::size_t samples = 0;
     std::size_t chartPoints = 0;
   };
-  std::vector<Drawn> drawn() const;
+  // Brings what the chart holds up to date first.
+  std::vector<Drawn> drawn();
   // The chart's current axis ranges.
   std::pair<double, double> xRange() const;
   std::pair<double, double> yRange() const;
@@ -71,6 +72,7 @@ class Axes2D : public QChartView, public AxesView {
   void setRotateMode(bool) override {}
   void zoomOut() override;
   void clearPlot() override;
+  void settle() override;
 
  protected:
   bool event(QEvent* event) override;
@@ -102,7 +104,12 @@ class Axes2D : public QChartView, public AxesView {
   void applyTicks();
   void replaceAxis(bool x, bool log);
   void relayout();
+  // Changes of data, limits and size ask for a redraw; one redraw from the data follows when
+  // the events of the change have been handled (or when a picture is taken), so that a new
+  // plot's layout settling in several steps computes its envelopes once.
   void redraw();
+  void redrawNow();
+  bool redrawPending_ = false, redrawPosted_ = false;
   void dataAdded();
   void rangeChanged();
   void plotAreaChanged(const QRectF& area);

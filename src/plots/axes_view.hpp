@@ -20,6 +20,8 @@ class AxesView {
   virtual void zoomOut() = 0;
   // Everything drawn, the labels and the limits go (a new plot replaces the old one).
   virtual void clearPlot() = 0;
+  // What is drawn brought up to date with the data, limits and size now (before a picture).
+  virtual void settle() {}
   // The whole axes as drawn, OpenGL included, for pictures of the window (a widget's own
   // painting cannot show what OpenGL draws); a null image when the widget draws itself.
   virtual QImage renderedImage() { return {}; }

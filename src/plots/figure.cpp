@@ -74,6 +74,8 @@ void PlotFigure::paint(QPainter& painter, const QRect& target) {
       std::min(target.width() / double(source.width()), target.height() / double(source.height()));
   painter.scale(s, s);
   painter.fillRect(QRect(QPoint(0, 0), source), Qt::white);
+  for (QWidget* a : axes())
+    axesViewOf(a)->settle();
   canvas_->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
   // What OpenGL draws is not in the widgets' own painting.
   for (QWidget* a : axes()) {

@@ -24,7 +24,14 @@ struct PlotCall {
   runtime::Value parent = runtime::Value::scalar(0);
   std::string label = "Test Data";
   std::vector<std::optional<double>> numbers;
-  std::vector<std::complex<double>> wave;
+  // The waveform: the caller's complex samples where it holds them (a waveform of 15.7 million
+  // samples is 250 MB, not copied for a plot), else `owned`.
+  std::span<const std::complex<double>> wave;
+  std::vector<std::complex<double>> owned;
+  PlotCall() = default;
+  PlotCall(PlotCall&&) = default;  // `wave` stays on the moved buffer
+  PlotCall& operator=(PlotCall&&) = default;
+  PlotCall(const PlotCall&) = delete;
   double number(std::size_t i, double fallback) const {
     return i < numbers.size() && numbers[i] ? *numbers[i] : fallback;
   }

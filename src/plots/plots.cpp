@@ -207,7 +207,7 @@ Value diagramFrame(const PlotWindowKind& kind, const PlotCall& call, const char*
 
 SignalColumns waveColumn(const PlotCall& call) {
   SignalColumns x;
-  x.values = call.wave;
+  x.values.assign(call.wave.begin(), call.wave.end());
   x.rows = x.values.size();
   x.columns = x.values.empty() ? 0 : 1;
   x.complex = true;

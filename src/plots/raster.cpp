@@ -56,10 +56,19 @@ void Raster::segment(double x0, double y0, double x1, double y1) {
     bump(cx, cy);
     return;
   }
+  // The clipped segment lies in the image (to within rounding, hence the clamps): one step a
+  // pixel along its longer side, without bump's range checks. An eye diagram of 15.7 million
+  // samples walks about a billion pixels here.
   const double stepX = (ex - cx) / steps, stepY = (ey - cy) / steps;
   const auto n = static_cast<long>(steps);
-  for (long i = 0; i <= n; ++i)
-    bump(cx + static_cast<double>(i) * stepX, cy + static_cast<double>(i) * stepY);
+  const double lastColumn = view_.width - 1, lastRow = view_.height - 1;
+  const auto width = static_cast<std::size_t>(view_.width);
+  std::uint32_t* counts = counts_.data();
+  for (long i = 0; i <= n; ++i) {
+    const double px = std::clamp(cx + static_cast<double>(i) * stepX, 0.0, lastColumn);
+    const double py = std::clamp(cy + static_cast<double>(i) * stepY, 0.0, lastRow);
+    ++counts[static_cast<std::size_t>(py) * width + static_cast<std::size_t>(px)];
+  }
 }
 
 std::uint32_t Raster::largest() const {

@@ -286,19 +286,25 @@ double delaySamples(const std::string& text, double oversampling) {
 }
 
 // The inputs after (parent, title) of the plot that `callback` opens; none when the operator
-// cancelled its box.
-std::optional<std::vector<Value>> plotInputs(const std::string& callback, const Value& samples) {
+// cancelled its box. The samples are moved in (a long waveform is hundreds of megabytes).
+std::optional<std::vector<Value>> plotInputs(const std::string& callback, Value samples) {
   const double rate = numberField("SigGenSettings", "SamplingRate");
   // The frame's oversampling ratio is this application's parameters.oversampleRatio.
   const double oversampling = numberField("parameters", "oversampleRatio");
   const auto count = static_cast<double>(samples.numel());
-  if (callback == "menuPlotSpectrum_Callback") return {{Value::scalar(rate), samples}};
+  auto inputs = [&samples](std::vector<Value> before, std::vector<Value> after = {}) {
+    before.push_back(std::move(samples));
+    for (Value& v : after)
+      before.push_back(std::move(v));
+    return std::optional<std::vector<Value>>(std::move(before));
+  };
+  if (callback == "menuPlotSpectrum_Callback") return inputs({Value::scalar(rate)});
   if (callback == "menuPlotWaterfall_Callback")
-    return {{Value::scalar(rate), Value::scalar(count / rate / 200), samples}};
+    return inputs({Value::scalar(rate), Value::scalar(count / rate / 200)});
   if (callback == "menuPlotIQTime_Callback" || callback == "menuPlotIQTimeSameAxes_Callback")
-    return {{Value::scalar(rate), Value::scalar(callback == "menuPlotIQTime_Callback" ? 0 : 1),
-             samples}};
-  if (callback == "menuPlotCCDF_Callback") return {{samples}};
+    return inputs(
+        {Value::scalar(rate), Value::scalar(callback == "menuPlotIQTime_Callback" ? 0 : 1)});
+  if (callback == "menuPlotCCDF_Callback") return inputs({});
   if (callback == "menuPlotEyeDiagram_Callback") {
     const auto in =
         tk::dialogs().input("Eye Diagram Configuration",
@@ -307,15 +313,15 @@ std::optional<std::vector<Value>> plotInputs(const std::string& callback, const 
     const double symbols =
         std::min(std::round(atLeast(1, (*in)[0])), std::floor(count / oversampling));
     const double n = symbols * oversampling;
-    return {{samples, Value::scalar(n), Value::scalar(n / rate),
-             Value::scalar(delaySamples((*in)[1], oversampling))}};
+    return inputs({}, {Value::scalar(n), Value::scalar(n / rate),
+                       Value::scalar(delaySamples((*in)[1], oversampling))});
   }
   const auto in = tk::dialogs().input("Scatter Diagram Configuration",
                                       {"Trace On (0|1):", "Enter symbol delay (0-1):"}, {"1", "0"});
   if (!in || in->size() < 2) return std::nullopt;
   const double trace = std::min(1.0, std::round(atLeast(0, (*in)[0])));
-  return {{samples, Value::scalar(oversampling),
-           Value::scalar(delaySamples((*in)[1], oversampling)), Value::scalar(trace)}};
+  return inputs({}, {Value::scalar(oversampling),
+                     Value::scalar(delaySamples((*in)[1], oversampling)), Value::scalar(trace)});
 }
 
 // The plot actions: readiness, the title with the time, the samples as the 14-bit DAC plays
@@ -328,12 +334,12 @@ void plotAction(const std::string& callback, const Value& handles) {
   const Value when = registry::call(
       "clock2str", {Value::row(std::vector<double>(clock.begin(), clock.end()))}, 1)[0];
   const std::string title = textField(var("appInfo"), "Name") + " (" + when.str() + ")";
-  const Value samples =
-      registry::call("applyDacRes", {var("waveform"), Value::scalar(14)}, 1).at(0);
-  const auto inputs = plotInputs(callback, samples);
+  Value samples = registry::call("applyDacRes", {var("waveform"), Value::scalar(14)}, 1).at(0);
+  auto inputs = plotInputs(callback, std::move(samples));
   if (!inputs) return;
   std::vector<Value> args = {mainOf(handles), Value::text(title)};
-  args.insert(args.end(), inputs->begin(), inputs->end());
+  for (Value& v : *inputs)
+    args.push_back(std::move(v));
   Value fig;
   {
     Watch watch(callback == "menuPlotEyeDiagram_Callback" ? mainOf(handles) : Value());
