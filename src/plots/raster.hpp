@@ -42,6 +42,7 @@ class Raster {
   double sx_, sy_;  // pixels per data unit
   std::vector<std::uint32_t> counts_;
   void bump(double px, double py);
+  void walk(double cx, double cy, double ex, double ey);
 };
 
 }  // namespace kelvane::plots
