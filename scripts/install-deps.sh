@@ -8,6 +8,8 @@ packages=(
   libmatio-dev nlohmann-json3-dev
   # The transforms of the plots and of freqz.
   libfftw3-dev
+  # The command line of kelvane-cli and kelvane-siggen-sim.
+  libcli11-dev
   # The windows: Qt 6 Widgets and UiTools, Charts (which needs the OpenGL and xkbcommon
   # headers to be found), SVG, DataVisualization (which needs Declarative), and Xvfb for the
   # tests of 3-D views, which need a real X server.

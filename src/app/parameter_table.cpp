@@ -230,7 +230,15 @@ const std::vector<ParameterSpec> kTable = {
      {},
      "",
      "CDMA channel number within the band class"},
-    {"Frequency", &P::Frequency, K::Number, 0, kInf, true, {}, "Hz", "RF carrier"},
+    {"Frequency",
+     &P::Frequency,
+     K::Number,
+     kMinFrequency,
+     kMaxFrequency,
+     false,
+     {},
+     "Hz",
+     "RF carrier (the signal generator's range)"},
     {"Amplitude", &P::Amplitude, K::Whole, -136, 20, false, {}, "dBm", "RF output power"},
 };
 

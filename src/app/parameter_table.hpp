@@ -20,6 +20,10 @@ namespace kelvane::app {
 inline constexpr std::string_view kForbiddenNameCharacters = " !\"#$%&'()*+,/:;<=>?@[\\]^`{|}~";
 inline constexpr std::size_t kMaxInstrumentNameLength = 23;
 
+// The carrier range of the signal generator, in Hz.
+inline constexpr double kMinFrequency = 100e3;
+inline constexpr double kMaxFrequency = 6e9;
+
 enum class ParameterKind {
   Text,    // free text (the file format identifier)
   Name,    // an instrument file name: 1 to 23 printable ASCII characters, none forbidden

@@ -3,6 +3,7 @@
 // The command-line tool runs it for every command; the desktop window runs the same steps.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,17 +31,23 @@ class StartUpError : public std::runtime_error {
 };
 
 // What start-up noticed without stopping, one message each (a saved connection that cannot be
-// used, which leaves the start-up connection in force).
+// read or used, which leaves the start-up connection in force).
 struct StartUpReport {
   std::vector<std::string> warnings;
 };
 
 // Expects `state` at its start-up values. In order: the configuration saved in "defaults.mat"
-// replaces the start-up one; the parameter file replaces `parameters` (and is remembered in
+// replaces the start-up one (a file that cannot be read or used is a warning naming it and the
+// reason); the parameter file replaces `parameters` (and is remembered in
 // configuration.LastParameterFilename); each setting is applied; then deriveParameters and the
 // sample clock for the oversampling ratio. Throws StartUpError and leaves `parameters` as they
 // were when the file or a setting is refused.
 StartUpReport startUp(AppState& state, const StartUpOptions& options);
+
+// Why the record saved in "defaults.mat" cannot serve as the instrument connection, or nothing:
+// the check writers of the file pass to frame::writeConfigFile, so that a file the start-up
+// could not use is kept aside rather than overwritten.
+std::optional<std::string> savedConnectionProblem(const runtime::Value& saved);
 
 // Applies "NAME=VALUE" to `p` through the parameter table: the text as it stands for a text
 // field, a number for any other, e.g. applySetting(p, "trafficChannelPackets=4").

@@ -1,43 +1,27 @@
 // `kelvane-cli params` and `kelvane-cli config`: parameter files and the saved connection.
+#include <filesystem>
 #include <iostream>
+#include <optional>
 
+#include <nlohmann/json.hpp>
+
+#include "app/parameter_table.hpp"
+#include "app/startup.hpp"
 #include "app/validation.hpp"
 #include "cli/commands.hpp"
 #include "cli/json_value.hpp"
 #include "cli/session.hpp"
 #include "cli/terminal_text.hpp"
 #include "frame/parameter_file.hpp"
+#include "instrument/instrument_address.hpp"
 #include "instrument/records_value.hpp"
+#include "runtime/atomic_file.hpp"
 #include "runtime/matfile.hpp"
+#include "runtime/text.hpp"
 
 namespace kelvane::cli {
 
 namespace {
-
-const char* kParamsHelp =
-    "usage: kelvane-cli params show [--params FILE.mat] [--set FIELD=VALUE ...]\n"
-    "       kelvane-cli params save FILE [--params FILE.mat] [--set FIELD=VALUE ...]\n"
-    "       kelvane-cli params check FILE\n"
-    "show   prints the parameters (start-up, or from --params, changed by --set) as JSON\n"
-    "save   writes them to a parameter file (.mat added when missing)\n"
-    "check  reads a parameter file as calculate --params does (the derived fields, such as the\n"
-    "       automatic repetitions, recomputed) and lists every field the signal chain cannot\n"
-    "       serve; exit code 0 when the file can be calculated, 3 otherwise\n";
-
-const char* kConfigHelp =
-    "usage: kelvane-cli config show\n"
-    "       kelvane-cli config set FIELD=VALUE [FIELD=VALUE ...]\n"
-    "show   prints the instrument connection saved in defaults.mat in the working folder\n"
-    "       (the start-up connection when there is none) as JSON\n"
-    "set    changes fields and writes defaults.mat, e.g.\n"
-    "       kelvane-cli config set type=TCPIP TCPIP.address=192.168.0.5\n"
-    "       kelvane-cli config set type=GPIB GPIB.primary=19\n";
-
-bool wantsHelp(const Arguments& args) {
-  for (const auto& a : args)
-    if (a == "--help" || a == "-h") return true;
-  return false;
-}
 
 // Reads the file as calculate reads it (the start-up: the file, then the derived fields) and
 // runs the validation calculate runs, so that both accept and refuse the same files.
@@ -58,86 +42,132 @@ int check(const std::string& file) {
   return kExitOk;
 }
 
-}  // namespace
-
-int commandParams(const Arguments& args) {
-  if (args.empty() || wantsHelp(args)) {
-    std::cout << kParamsHelp;
-    return args.empty() ? kExitUsage : kExitOk;
-  }
-  const std::string& verb = args[0];
-  SessionOptions options;
-  if (!parseSessionOptions(Arguments(args.begin() + 1, args.end()), {"--params", "--set"}, options))
-    return kExitUsage;
-  try {
-    if (verb == "check") {
-      if (options.positional.size() != 1 || !options.sets.empty() || !options.paramsFile.empty()) {
-        std::cerr << kParamsHelp;
-        return kExitUsage;
-      }
-      return check(options.positional[0]);
-    }
-    if (verb == "show" && options.positional.empty()) {
-      Session session(options);
-      std::cout << jsonText(valueToJson(app::toValue(session.state().parameters)), 2) << '\n';
-      return kExitOk;
-    }
-    if (verb == "save" && options.positional.size() == 1) {
-      Session session(options);
-      const std::string path = frame::addFileExtention(
-          options.positional[0], session.state().appInfo.ParameterFileExtension);
-      frame::writeParameterFile(path, app::toValue(session.state().parameters));
-      std::cout << "wrote " << path << '\n';
-      return kExitOk;
-    }
-  } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli params: " << terminalText(e.what()) << '\n';
-    return e.exitCode();
-  } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli params: " << terminalText(e.what()) << '\n';
-    return kExitFailure;
-  }
-  std::cerr << kParamsHelp;
-  return kExitUsage;
+// The lock of `out` when --params reads the same file, so that the read, the changes and the
+// write are one step for other runs changing it.
+std::optional<runtime::FileLock> lockWhenRewritten(const std::string& out,
+                                                   const std::string& paramsFile,
+                                                   const std::string& extension) {
+  if (paramsFile.empty()) return std::nullopt;
+  const std::filesystem::path in = frame::addFileExtention(paramsFile, extension);
+  std::error_code ec;
+  if (std::filesystem::weakly_canonical(in, ec) != std::filesystem::weakly_canonical(out, ec))
+    return std::nullopt;
+  return std::optional<runtime::FileLock>(std::in_place, out);
 }
 
-int commandConfig(const Arguments& args) {
-  if (args.empty() || wantsHelp(args)) {
-    std::cout << kConfigHelp;
-    return args.empty() ? kExitUsage : kExitOk;
+// The choices of a field as "0 (label), 1 (label)", or its accepted range.
+std::string choicesText(const app::ParameterSpec& spec) {
+  if (spec.choices.empty()) return app::acceptedText(spec);
+  std::string text;
+  for (const auto& c : spec.choices) {
+    if (!c.refusal.empty()) continue;  // held by name only; never offered
+    text += (text.empty() ? "" : ", ") + runtime::numToText(c.value) + " " + c.label;
   }
-  try {
-    SessionOptions none;
-    Session session(none);  // reads defaults.mat
-    instrument::Configuration& config = session.state().configuration;
-    if (args[0] == "show" && args.size() == 1) {
-      std::cout << jsonText(valueToJson(instrument::toValue(config)), 2) << '\n';
-      return kExitOk;
-    }
-    if (args[0] == "set" && args.size() >= 2) {
-      runtime::Value v = instrument::toValue(config);
-      for (std::size_t i = 1; i < args.size(); ++i) {
-        const auto eq = args[i].find('=');
-        if (eq == std::string::npos || eq == 0) {
-          std::cerr << "kelvane-cli config set: takes FIELD=VALUE, not '" << args[i] << "'\n";
-          return kExitUsage;
-        }
-        setFieldFromText(v, args[i].substr(0, eq), args[i].substr(eq + 1), "configuration");
+  return text;
+}
+
+std::string startupText(const app::ParameterSpec& spec) {
+  const runtime::Value v = app::startupValue(spec);
+  return v.isText() ? v.str() : runtime::numToText(v.toDouble());
+}
+
+}  // namespace
+
+int commandParamsList(bool json) {
+  if (json) {
+    Json list = Json::array();
+    for (const auto& spec : app::parameterTable()) {
+      Json f = {{"name", spec.name},
+                {"unit", spec.unit},
+                {"accepts", app::acceptedText(spec)},
+                {"startup", valueToJson(app::startupValue(spec))},
+                {"meaning", spec.meaning}};
+      if (!spec.choices.empty()) {
+        f["choices"] = Json::array();
+        for (const auto& c : spec.choices)
+          if (c.refusal.empty()) f["choices"].push_back({{"value", c.value}, {"label", c.label}});
       }
-      config = instrument::configurationFromValue(v);
-      frame::writeConfigFile(instrument::toValue(config));
-      std::cout << "wrote " << frame::kConfigFileName << '\n';
-      return kExitOk;
+      list.push_back(std::move(f));
     }
-  } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli config: " << terminalText(e.what()) << '\n';
-    return e.exitCode();
-  } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli config: " << terminalText(e.what()) << '\n';
-    return kExitFailure;
+    std::cout << jsonText(list, 2) << '\n';
+    return kExitOk;
   }
-  std::cerr << kConfigHelp;
-  return kExitUsage;
+  for (const auto& spec : app::parameterTable()) {
+    std::cout << spec.name << (spec.unit.empty() ? "" : " [" + std::string(spec.unit) + "]") << "  "
+              << spec.meaning << "\n    accepts: " << choicesText(spec)
+              << "\n    start-up: " << startupText(spec) << '\n';
+  }
+  return kExitOk;
+}
+
+int commandParamsShow(const SessionOptions& options) {
+  Session session(options);
+  std::cout << jsonText(valueToJson(app::toValue(session.state().parameters)), 2) << '\n';
+  return kExitOk;
+}
+
+int commandParamsCheck(const std::string& file) {
+  return check(file);
+}
+
+int commandParamsSave(const std::string& file, const SessionOptions& options) {
+  const std::string extension = app::currentState().appInfo.ParameterFileExtension;
+  const std::string path = frame::addFileExtention(file, extension);
+  const auto lock = lockWhenRewritten(path, options.paramsFile, extension);
+  Session session(options);
+  // What check would refuse is not written: a saved file is one calculate accepts.
+  if (const auto problems = app::parameterProblems(session.state().parameters); !problems.empty()) {
+    std::string text = "not saved: the parameters cannot be calculated:";
+    for (const auto& p : problems)
+      text += "\n  " + p;
+    throw SessionError(text, kExitRefused);
+  }
+  frame::writeParameterFile(path, app::toValue(session.state().parameters));
+  std::cout << "wrote " << path << '\n';
+  return kExitOk;
+}
+
+int commandConfigShow() {
+  SessionOptions none;
+  Session session(none);  // reads defaults.mat
+  const instrument::Configuration& config = session.state().configuration;
+  Json shown = valueToJson(instrument::toValue(config));
+  shown["resource"] = instrument::visaResource(config);  // not part of the record
+  std::cout << jsonText(shown, 2) << '\n';
+  return kExitOk;
+}
+
+int commandConfigSet(const std::vector<std::string>& settings) {
+  // One read-change-write: concurrent runs take turns instead of losing a change.
+  const runtime::FileLock lock = frame::lockConfigFile();
+  SessionOptions none;
+  Session session(none);  // reads defaults.mat
+  instrument::Configuration config = session.state().configuration;
+  for (const auto& s : settings) {
+    const auto eq = s.find('=');
+    if (eq == 0) throw SessionError("config set: takes FIELD=VALUE, not '" + s + "'", kExitUsage);
+    if (eq == std::string::npos) {  // a whole address: GPIB0::19::INSTR, lan:host
+      if (auto problem = instrument::applyInstrumentAddress(s, config))
+        throw SessionError("config set " + s + ": " + *problem, kExitRefused);
+      continue;
+    }
+    runtime::Value v = instrument::toValue(config);
+    setFieldFromText(v, s.substr(0, eq), s.substr(eq + 1), "configuration");
+    config = instrument::configurationFromValue(v);
+  }
+  if (const auto problems = instrument::configurationProblems(config); !problems.empty()) {
+    std::string text = "not written: ";
+    for (std::size_t i = 0; i < problems.size(); ++i)
+      text += (i ? "; " : "") + problems[i];
+    throw SessionError(text, kExitRefused);
+  }
+  session.state().configuration = config;
+  const std::string note =
+      frame::writeConfigFile(instrument::toValue(config), app::savedConnectionProblem);
+  if (!note.empty()) printError(note);
+  std::cout << "wrote " << frame::kConfigFileName << " (" << instrument::visaResource(config)
+            << ")\n";
+  return kExitOk;
 }
 
 }  // namespace kelvane::cli

@@ -1,5 +1,8 @@
 // The production commands: calculate, download, refresh. They run exactly the flow the main
 // window's three buttons run.
+#include <strings.h>
+
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -8,36 +11,18 @@
 #include "app/flow.hpp"
 #include "app/validation.hpp"
 #include "cli/commands.hpp"
+#include "cli/json_value.hpp"
 #include "cli/session.hpp"
 #include "cli/terminal_dialogs.hpp"
 #include "cli/terminal_text.hpp"
+#include "instrument/download.hpp"
+#include "instrument/io.hpp"
 #include "instrument/waveform_files.hpp"
 #include "runtime/text.hpp"
 
 namespace kelvane::cli {
 
 namespace {
-
-const char* kExitCodes =
-    "Exit codes: 0 success, 1 the calculation or the instrument failed, 2 usage error,\n"
-    "3 a parameter file or value was refused, 4 a question was not answered.\n";
-
-const char* kParamHelp =
-    "  --params FILE.mat   start from a parameter file (else the start-up parameters)\n"
-    "  --set FIELD=VALUE   change one parameter (repeatable), e.g. --set trafficChannelPackets=4\n";
-
-const char* kInstrumentHelp =
-    "  --instrument SPEC   lan:HOST[:PORT] | serial:PORT[,BAUD] | gpib:BOARD,PRIMARY[,SECONDARY]\n"
-    "                      | sim (the built-in simulator on loopback); default: the connection\n"
-    "                      saved in defaults.mat (kelvane-cli config)\n"
-    "  --yes               answer the flow's questions with their first choice (Yes, OK); without\n"
-    "                      a terminal, questions are otherwise refused\n";
-
-bool wantsHelp(const Arguments& args) {
-  for (const auto& a : args)
-    if (a == "--help" || a == "-h") return true;
-  return false;
-}
 
 struct Summary {
   std::size_t samples = 0;
@@ -73,9 +58,12 @@ void printSummary(const app::AppState& state, double seconds) {
               seconds * 1e3);
 }
 
-// Writes the chosen files of both waveforms into the output folder.
-void writeFiles(const SessionOptions& options, const app::AppState& state) {
-  if (options.formats.empty()) return;
+// Writes the chosen files of both waveforms into the output folder; returns the files written
+// for the traffic and the control waveform.
+std::array<std::vector<std::string>, 2> writeFiles(const SessionOptions& options,
+                                                   const app::AppState& state) {
+  std::array<std::vector<std::string>, 2> written;
+  if (options.formats.empty()) return written;
   const std::filesystem::path dir = options.outDir;
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
@@ -92,16 +80,17 @@ void writeFiles(const SessionOptions& options, const app::AppState& state) {
       {"traffic", p.trafficChannelWaveformName, state.traffic, p.trafficChannelDRCValue,
        p.trafficChannelPackets},
       {"control", p.controlChannelWaveformName, state.control, p.controlChannelDRCValue, 1}};
-  for (const One& one : both) {
+  for (std::size_t k = 0; k < 2; ++k) {
+    const One& one = both[k];
     for (const auto& f : options.formats) {
       if (f == "mornath") {
         const auto path = dir / (one.name + ".bin");
         instrument::writeMornathWaveform(one.w.samples, path);
-        std::printf("wrote %s\n", path.c_str());
+        written[k].push_back(path.string());
       } else if (f == "mat") {
         const auto path = dir / (one.name + ".mat");
         instrument::saveSpecialWaveform(path, one.w.samples, state.sigGenSettings.SamplingRate);
-        std::printf("wrote %s\n", path.c_str());
+        written[k].push_back(path.string());
       } else if (f == "sigmf") {
         instrument::SigMFInfo info;
         info.sampleRate = state.sigGenSettings.SamplingRate;
@@ -112,28 +101,76 @@ void writeFiles(const SessionOptions& options, const app::AppState& state) {
         info.pilotOffsetIndex = p.pilotOffsetIndex;
         const auto base = dir / one.name;
         instrument::saveSigMF(base, one.w.samples, info);
-        std::printf("wrote %s.sigmf-data and .sigmf-meta\n", base.c_str());
+        written[k].push_back(base.string() + ".sigmf-data");
+        written[k].push_back(base.string() + ".sigmf-meta");
       }
     }
   }
+  if (!options.json && !options.quiet)
+    for (const auto& files : written)
+      for (const auto& f : files)
+        std::printf("wrote %s\n", f.c_str());
+  return written;
 }
 
+// The --json report of calculate and download: printed once, whatever way the command ends.
+class JsonReport {
+ public:
+  explicit JsonReport(const SessionOptions& options) : enabled_(options.json) {}
+  ~JsonReport() {
+    if (!enabled_) return;
+    report_["status"] = status_;
+    report_["message"] = message_;
+    std::cout << jsonText(report_, 2) << '\n';
+  }
+  void waveforms(const app::AppState& state, const std::array<std::vector<std::string>, 2>& files) {
+    const double rate = state.sigGenSettings.SamplingRate;
+    report_["sampleRate"] = rate;
+    Json list = Json::array();
+    const synthesis::Waveform* w[2] = {&state.traffic, &state.control};
+    const std::string* names[2] = {&state.parameters.trafficChannelWaveformName,
+                                   &state.parameters.controlChannelWaveformName};
+    for (std::size_t k = 0; k < 2; ++k) {
+      const Summary s = summarize(*w[k], rate);
+      list.push_back({{"channel", k == 0 ? "traffic" : "control"},
+                      {"name", *names[k]},
+                      {"samples", s.samples},
+                      {"duration_s", s.seconds},
+                      {"papr_db", s.paprDb},
+                      {"files", files[k]}});
+    }
+    report_["waveforms"] = std::move(list);
+  }
+  void instrument(const std::string& identification) { report_["instrument"] = identification; }
+  void end(int status, const std::string& message) {
+    status_ = status;
+    message_ = message;
+  }
+
+ private:
+  bool enabled_;
+  Json report_ = Json::object();
+  int status_ = kExitFailure;
+  std::string message_ = "failed";
+};
+
 // Runs Calculate and prints its summary; returns an exit code.
-int runCalculate(app::FlowContext& flow) {
+int runCalculate(app::FlowContext& flow, const SessionOptions& options, JsonReport& report) {
   const auto t0 = std::chrono::steady_clock::now();
   try {
     app::calculate(flow);
   } catch (const app::ParameterError& e) {
-    std::cerr << "kelvane-cli: the parameters cannot be calculated:\n"
-              << terminalText(e.what()) << '\n';
+    printError(std::string("the parameters cannot be calculated:\n") + e.what());
+    report.end(kExitRefused, e.what());
     return kExitRefused;
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli: the calculation failed: " << terminalText(e.what()) << '\n';
+    printError(std::string("the calculation failed: ") + e.what());
+    report.end(kExitFailure, e.what());
     return kExitFailure;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  printSummary(flow.state, seconds);
+  if (!options.json && !options.quiet) printSummary(flow.state, seconds);
   std::fflush(stdout);  // before the progress lines on standard error
   return kExitOk;
 }
@@ -170,123 +207,116 @@ void printSimulatorHoldings(const simulator::Simulator& sim) {
   if (st.contains("states")) std::printf("  states %s\n", st["states"].dump().c_str());
 }
 
+// The signal generator's identification, asked before anything is sent; "" when it does not
+// answer (the flow then reports the connection's failure in its own boxes).
+std::string identify(const app::AppState& state, const SessionOptions& options) {
+  const instrument::Status s = instrument::hwQuery(state.configuration, "*IDN?");
+  if (!s.ok()) {
+    printError("the signal generator did not identify itself: " + s.message);
+    return {};
+  }
+  if (!options.json && !options.quiet)
+    std::printf("signal generator: %s\n", terminalText(s.message).c_str());
+  return s.message;
+}
+
+// Over RS-232 the flow asks before each waveform when it takes more than 45 s; the command asks
+// once for the whole download, with its time in minutes and seconds, and answers the flow's
+// questions with that answer. Returns false when the download is not to go on.
+bool serialTimeAccepted(const app::AppState& state, TerminalDialogs& dialogs) {
+  const instrument::Configuration& c = state.configuration;
+  if (::strcasecmp(c.type.c_str(), "rs232") != 0) return true;
+  const double traffic =
+      instrument::serialDownloadMinutes(state.traffic.samples.size(), c.RS232.baudrate);
+  const double control =
+      instrument::serialDownloadMinutes(state.control.samples.size(), c.RS232.baudrate);
+  if (traffic <= 0.75 && control <= 0.75) return true;
+  const long total = std::lround((traffic + control) * 60);
+  const std::string answer =
+      dialogs.question("This download (both waveforms at " + runtime::numToText(c.RS232.baudrate) +
+                           " bit/s) will take approximately " + std::to_string(total / 60) +
+                           " min " + std::to_string(total % 60) + " s. Do you want to continue?",
+                       "RS-232 Download", {"OK", "Cancel"}, "Cancel");
+  if (answer != "OK") return false;
+  dialogs.answerLater("RS-232 Download", "OK");
+  return true;
+}
+
 }  // namespace
 
-int commandCalculate(const Arguments& args) {
-  if (wantsHelp(args)) {
-    std::cout << "usage: kelvane-cli calculate [--params FILE.mat] [--set FIELD=VALUE ...]\n"
-                 "                             [--out DIR] [--format mornath,mat,sigmf]\n"
-                 "Computes the traffic and control waveforms and prints their sample counts,\n"
-                 "durations and peak-to-average power ratios, and the time taken.\n"
-              << kParamHelp
-              << "  --out DIR           folder for the files (default: the working folder)\n"
-                 "  --format LIST       files to write for each waveform, named after it:\n"
-                 "                      mornath (.bin: raw big-endian 16-bit I/Q),\n"
-                 "                      mat (.mat: samplePoints, sampleRate, wave),\n"
-                 "                      sigmf (.sigmf-data/.sigmf-meta recording)\n"
-              << kExitCodes;
-    return kExitOk;
-  }
-  SessionOptions options;
-  if (!parseSessionOptions(args, {"--params", "--set", "--out", "--format"}, options) ||
-      !options.positional.empty()) {
-    if (!options.positional.empty())
-      std::cerr << "kelvane-cli calculate: unexpected argument " << options.positional[0] << '\n';
-    return kExitUsage;
-  }
+int commandCalculate(const SessionOptions& options) {
+  JsonReport report(options);
   try {
     Session session(options);
     TerminalDialogs dialogs(false);
     app::FlowContext flow{session.state(), dialogs, {}};
-    if (int rc = runCalculate(flow); rc != kExitOk) return rc;
-    writeFiles(options, session.state());
+    if (int rc = runCalculate(flow, options, report); rc != kExitOk) return rc;
+    report.waveforms(session.state(), writeFiles(options, session.state()));
+    report.end(kExitOk, "calculated");
     return kExitOk;
   } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli calculate: " << terminalText(e.what()) << '\n';
-    return e.exitCode();
+    report.end(e.exitCode(), e.what());
+    throw;
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli calculate: " << terminalText(e.what()) << '\n';
-    return kExitFailure;
+    report.end(kExitFailure, e.what());
+    throw;
   }
 }
 
-int commandDownload(const Arguments& args) {
-  if (wantsHelp(args)) {
-    std::cout
-        << "usage: kelvane-cli download [--params FILE.mat] [--set FIELD=VALUE ...]\n"
-           "                            [--out DIR] [--format LIST] [--instrument SPEC] [--yes]\n"
-           "Calculates both waveforms, downloads the traffic then the control waveform,\n"
-           "builds the two-step sequence and plays it with the signal generator settings,\n"
-           "exactly as the main window's Download does. Progress is shown on standard error.\n"
-        << kParamHelp << kInstrumentHelp
-        << "  --out, --format     also write files, as for calculate\n"
-        << kExitCodes;
-    return kExitOk;
-  }
-  SessionOptions options;
-  if (!parseSessionOptions(
-          args, {"--params", "--set", "--out", "--format", "--instrument", "--yes"}, options) ||
-      !options.positional.empty()) {
-    if (!options.positional.empty())
-      std::cerr << "kelvane-cli download: unexpected argument " << options.positional[0] << '\n';
-    return kExitUsage;
-  }
+int commandDownload(const SessionOptions& options) {
+  JsonReport report(options);
   try {
     Session session(options);
     session.connectInstrument();
     TerminalDialogs dialogs(options.yes);
+    dialogs.setQuiet(options.quiet);
     app::FlowContext flow{session.state(), dialogs, {}};
-    if (int rc = runCalculate(flow); rc != kExitOk) return rc;
-    writeFiles(options, session.state());
+    if (int rc = runCalculate(flow, options, report); rc != kExitOk) return rc;
+    report.waveforms(session.state(), writeFiles(options, session.state()));
+    // Asked before the instrument is opened: a refused download leaves the port untouched.
+    if (!serialTimeAccepted(session.state(), dialogs)) {
+      printError("download cancelled: nothing was sent");
+      report.end(kExitCancelled, "download cancelled");
+      return kExitCancelled;
+    }
+    report.instrument(identify(session.state(), options));
     const app::DownloadOutcome outcome = app::download(flow);
-    if (session.simulator()) printSimulatorHoldings(*session.simulator());
-    if (!outcome.started) return kExitCancelled;
-    if (!outcome.ok()) return kExitFailure;
-    std::printf("download complete: %s and %s in sequence %s\n",
-                session.state().parameters.trafficChannelWaveformName.c_str(),
-                session.state().parameters.controlChannelWaveformName.c_str(),
-                session.state().parameters.sequenceFileName.c_str());
+    if (session.simulator() && !options.json && !options.quiet)
+      printSimulatorHoldings(*session.simulator());
+    if (!outcome.started || dialogs.refused() > 0) {
+      report.end(kExitCancelled, "a question was not answered; nothing was downloaded");
+      return kExitCancelled;
+    }
+    if (!outcome.ok()) {
+      report.end(kExitFailure,
+                 dialogs.lastError().empty() ? "download failed" : dialogs.lastError());
+      return kExitFailure;
+    }
+    const app::Parameters& p = session.state().parameters;
+    const std::string done = "download complete: " + p.trafficChannelWaveformName + " and " +
+                             p.controlChannelWaveformName + " in sequence " + p.sequenceFileName;
+    if (!options.json && !options.quiet) std::printf("%s\n", done.c_str());
+    report.end(kExitOk, done);
     return kExitOk;
   } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli download: " << terminalText(e.what()) << '\n';
-    return e.exitCode();
+    report.end(e.exitCode(), e.what());
+    throw;
   } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli download: " << terminalText(e.what()) << '\n';
-    return kExitFailure;
+    report.end(kExitFailure, e.what());
+    throw;
   }
 }
 
-int commandRefresh(const Arguments& args) {
-  if (wantsHelp(args)) {
-    std::cout
-        << "usage: kelvane-cli refresh [--params FILE.mat] [--set FIELD=VALUE ...]\n"
-           "                           [--instrument SPEC]\n"
-           "Plays the sequence already in the signal generator (parameters.sequenceFileName)\n"
-           "with the current signal generator settings; calculates and downloads nothing.\n"
-        << kParamHelp << kInstrumentHelp << kExitCodes;
-    return kExitOk;
-  }
-  SessionOptions options;
-  if (!parseSessionOptions(args, {"--params", "--set", "--instrument"}, options) ||
-      !options.positional.empty())
-    return kExitUsage;
-  try {
-    Session session(options);
-    session.connectInstrument();
-    TerminalDialogs dialogs(false);
-    app::FlowContext flow{session.state(), dialogs, {}};
-    const instrument::Status s = app::refresh(flow);
-    if (session.simulator()) printSimulatorHoldings(*session.simulator());
-    if (!s.ok()) return kExitFailure;
-    std::printf("sequence %s playing\n", session.state().parameters.sequenceFileName.c_str());
-    return kExitOk;
-  } catch (const SessionError& e) {
-    std::cerr << "kelvane-cli refresh: " << terminalText(e.what()) << '\n';
-    return e.exitCode();
-  } catch (const std::exception& e) {
-    std::cerr << "kelvane-cli refresh: " << terminalText(e.what()) << '\n';
-    return kExitFailure;
-  }
+int commandRefresh(const SessionOptions& options) {
+  Session session(options);
+  session.connectInstrument();
+  TerminalDialogs dialogs(false);
+  app::FlowContext flow{session.state(), dialogs, {}};
+  const instrument::Status s = app::refresh(flow);
+  if (session.simulator()) printSimulatorHoldings(*session.simulator());
+  if (!s.ok()) return kExitFailure;
+  std::printf("sequence %s playing\n", session.state().parameters.sequenceFileName.c_str());
+  return kExitOk;
 }
 
 }  // namespace kelvane::cli

@@ -10,82 +10,11 @@
 
 #include "app/startup.hpp"
 #include "cli/terminal_text.hpp"
-#include "instrument/lan_address.hpp"
+#include "instrument/instrument_address.hpp"
 #include "instrument/transport.hpp"
 #include "runtime/text.hpp"
 
 namespace kelvane::cli {
-
-namespace {
-
-bool takesValue(const std::string& opt) {
-  return opt == "--params" || opt == "--set" || opt == "--out" || opt == "--format" ||
-         opt == "--instrument";
-}
-
-std::vector<std::string> splitList(const std::string& s, char sep) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start <= s.size()) {
-    const std::size_t end = s.find(sep, start);
-    out.push_back(s.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return out;
-}
-
-double wholeNumber(const std::string& text, const std::string& what) {
-  auto n = runtime::parseNumber(text);
-  if (!n || *n != static_cast<double>(static_cast<long long>(*n)))
-    throw SessionError("--instrument: " + what + " must be a whole number, not '" + text + "'",
-                       kExitUsage);
-  return *n;
-}
-
-}  // namespace
-
-bool parseSessionOptions(const Arguments& args, const std::vector<std::string>& allowed,
-                         SessionOptions& out) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a.rfind("--", 0) != 0) {
-      out.positional.push_back(a);
-      continue;
-    }
-    if (std::find(allowed.begin(), allowed.end(), a) == allowed.end()) {
-      std::cerr << "kelvane-cli: unknown option " << a << '\n';
-      return false;
-    }
-    if (a == "--yes") {
-      out.yes = true;
-      continue;
-    }
-    if (takesValue(a) && i + 1 >= args.size()) {
-      std::cerr << "kelvane-cli: " << a << " needs a value\n";
-      return false;
-    }
-    const std::string& v = args[++i];
-    if (a == "--params")
-      out.paramsFile = v;
-    else if (a == "--set")
-      out.sets.push_back(v);
-    else if (a == "--out")
-      out.outDir = v;
-    else if (a == "--instrument")
-      out.instrument = v;
-    else if (a == "--format") {
-      for (const auto& f : splitList(v, ',')) {
-        if (f != "mornath" && f != "mat" && f != "sigmf") {
-          std::cerr << "kelvane-cli: --format takes mornath, mat and sigmf, not '" << f << "'\n";
-          return false;
-        }
-        out.formats.push_back(f);
-      }
-    }
-  }
-  return true;
-}
 
 void setFieldFromText(runtime::Value& record, const std::string& name, const std::string& text,
                       const std::string& recordName) {
@@ -125,39 +54,11 @@ void setFieldFromText(runtime::Value& record, const std::string& name, const std
 }
 
 void applyInstrumentSpec(const std::string& spec, instrument::Configuration& config) {
-  const auto colon = spec.find(':');
-  const std::string kind = spec.substr(0, colon);
-  const std::string rest = colon == std::string::npos ? "" : spec.substr(colon + 1);
-  if (kind == "lan") {
-    if (rest.empty()) throw SessionError("--instrument lan:HOST[:PORT] needs a host", kExitUsage);
-    // A bad address is refused here rather than at the first download.
-    if (auto parsed = instrument::parseLanAddress(rest); !parsed.address)
-      throw SessionError("--instrument lan:" + rest + ": " + parsed.error, kExitUsage);
-    config.type = "TCPIP";
-    config.TCPIP.address = rest;
-  } else if (kind == "serial") {
-    const auto parts = splitList(rest, ',');
-    if (rest.empty() || parts.size() > 2)
-      throw SessionError("--instrument serial:PORT[,BAUD] needs a port number", kExitUsage);
-    config.type = "RS232";
-    config.RS232.port = wholeNumber(parts[0], "the serial port");
-    if (parts.size() == 2) config.RS232.baudrate = wholeNumber(parts[1], "the baud rate");
-  } else if (kind == "gpib") {
-    const auto parts = splitList(rest, ',');
-    if (parts.size() < 2 || parts.size() > 3)
-      throw SessionError("--instrument gpib:BOARD,PRIMARY[,SECONDARY] needs board and address",
-                         kExitUsage);
-    config.type = "GPIB";
-    config.GPIB.board = wholeNumber(parts[0], "the GPIB board");
-    config.GPIB.primary = wholeNumber(parts[1], "the GPIB primary address");
-    config.GPIB.secondary = parts.size() == 3 ? wholeNumber(parts[2], "the secondary address") : -1;
-  } else {
-    throw SessionError(
-        "--instrument takes lan:HOST[:PORT], serial:PORT[,BAUD], "
-        "gpib:BOARD,PRIMARY[,SECONDARY] or sim, not '" +
-            spec + "'",
-        kExitUsage);
-  }
+  if (auto problem = instrument::applyInstrumentAddress(spec, config))
+    throw SessionError("--instrument " + spec + ": " + *problem, kExitUsage);
+  // Out-of-range numbers are refused here rather than at the first download.
+  if (const auto problems = instrument::configurationProblems(config); !problems.empty())
+    throw SessionError("--instrument " + spec + ": " + problems.front(), kExitUsage);
 }
 
 Session::Session(const SessionOptions& options) : options_(options), state_(&app::currentState()) {

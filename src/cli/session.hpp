@@ -15,25 +15,6 @@
 
 namespace kelvane::cli {
 
-// Exit codes beyond those of commands.hpp.
-inline constexpr int kExitRefused = 3;    // a parameter file or value was refused
-inline constexpr int kExitCancelled = 4;  // a question was not answered, so nothing was done
-
-struct SessionOptions {
-  std::string paramsFile;               // --params FILE.mat
-  std::vector<std::string> sets;        // --set FIELD=VALUE, in order
-  std::string outDir = ".";             // --out DIR
-  std::vector<std::string> formats;     // --format mornath,mat,sigmf
-  std::string instrument;               // --instrument ...
-  bool yes = false;                     // --yes
-  std::vector<std::string> positional;  // anything else that is not an option
-};
-
-// Parses the options a command accepts (`allowed` lists them, e.g. {"--params", "--set"}).
-// Returns false (after printing the problem) on a usage error.
-bool parseSessionOptions(const Arguments& args, const std::vector<std::string>& allowed,
-                         SessionOptions& out);
-
 // The prepared application state and, for --instrument sim, the simulator serving it.
 class Session {
  public:
@@ -71,8 +52,8 @@ class SessionError : public std::runtime_error {
 void setFieldFromText(runtime::Value& record, const std::string& name, const std::string& text,
                       const std::string& recordName);
 
-// Parses --instrument: lan:HOST[:PORT], serial:PORT[,BAUD], gpib:BOARD,PRIMARY[,SECONDARY];
-// `sim` is handled by the session. Throws SessionError on bad text.
+// Points `config` at an instrument address (the short forms lan:, serial:, gpib: or a VISA
+// resource string; `sim` is handled by the session). Throws SessionError (usage) on bad text.
 void applyInstrumentSpec(const std::string& spec, instrument::Configuration& config);
 
 // Download progress on standard error: a bar on a terminal, a line at every tenth otherwise.

@@ -15,6 +15,8 @@ TerminalDialogs::TerminalDialogs(bool assumeYes)
 std::string TerminalDialogs::question(const std::string& text, const std::string& title,
                                       const std::vector<std::string>& buttons,
                                       const std::string& defaultButton) {
+  for (const auto& [presetTitle, answer] : presets_)
+    if (presetTitle == title) return answer;
   std::cerr << terminalText(title) << ": " << terminalText(text) << '\n';
   if (assumeYes_ && !buttons.empty()) {
     std::cerr << "  answered \"" << terminalText(buttons.front()) << "\" (--yes)\n";
@@ -45,11 +47,17 @@ std::string TerminalDialogs::question(const std::string& text, const std::string
   }
 }
 
+void TerminalDialogs::answerLater(const std::string& title, const std::string& answer) {
+  presets_.emplace_back(title, answer);
+}
+
 void TerminalDialogs::error(const std::string& text, const std::string& title) {
+  lastError_ = text;
   std::cerr << terminalText(title) << ": " << terminalText(text) << '\n';
 }
 
 void TerminalDialogs::message(const std::string& text, const std::string& title) {
+  if (quiet_) return;
   std::cerr << terminalText(title) << ": " << terminalText(text) << '\n';
 }
 

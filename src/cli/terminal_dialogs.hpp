@@ -26,11 +26,21 @@ class TerminalDialogs : public toolkit::Dialogs {
 
   // Questions refused because there was no terminal and no --yes.
   int refused() const { return refused_; }
+  // Answers every later question titled `title` with `answer` without asking: a question the
+  // command has already asked once for the whole job.
+  void answerLater(const std::string& title, const std::string& answer);
+  // The text of the last error box, or "".
+  const std::string& lastError() const { return lastError_; }
+  // Errors and messages not printed (--quiet keeps errors only; --json keeps errors).
+  void setQuiet(bool quiet) { quiet_ = quiet; }
 
  private:
   bool assumeYes_;
   bool interactive_;
+  bool quiet_ = false;
   int refused_ = 0;
+  std::string lastError_;
+  std::vector<std::pair<std::string, std::string>> presets_;
 };
 
 }  // namespace kelvane::cli

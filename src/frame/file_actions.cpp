@@ -1,5 +1,5 @@
-// The parameter file operations of the frame: error boxes, the named variable `parameters` and
-// the application's redraw.
+// The parameter and configuration file operations of the frame: error boxes, console notes, the
+// named variable `parameters` and the application's redraw.
 #include <exception>
 #include <vector>
 
@@ -38,6 +38,24 @@ bool loadParameters(const std::string& filename, const Value& handles) {
   }
   redrawApplication(handles);
   return true;
+}
+
+void saveConfig(const Value& fileParameters, const ConfigCheck& usable) {
+  try {
+    if (const std::string note = writeConfigFile(fileParameters, usable); !note.empty())
+      registry::printToConsole(note);
+  } catch (const std::exception&) {
+    // A configuration that cannot be written is not reported; the previous file stays.
+  }
+}
+
+Value loadConfig() {
+  // Missing or unreadable: the built-in configuration stays in force; the console says why.
+  ConfigRead r = readConfigFile();
+  if (!r.problem.empty())
+    registry::printToConsole("the saved connection could not be read (" + r.problem +
+                             "); the start-up connection is used");
+  return std::move(r.fileParameters);
 }
 
 void redrawApplication(const Value& handles) {

@@ -1,8 +1,10 @@
 #include "frame/parameter_file.hpp"
 
 #include <exception>
+#include <system_error>
 #include <vector>
 
+#include "runtime/atomic_file.hpp"
 #include "runtime/matfile.hpp"
 
 namespace kelvane::frame {
@@ -70,7 +72,7 @@ bool valuesEqual(const Value& a, const Value& b) {
 // has every field of the current one), or nothing when it can.
 std::optional<std::string> mismatch(const Value& current, const Value& got,
                                     const std::string& where, std::size_t depth) {
-  if (depth > 32) return where + " is nested too deeply";
+  if (depth > runtime::kMaxNesting) return where + " is nested too deeply";
   switch (current.kind()) {
     case Kind::Empty:
       return std::nullopt;
@@ -127,6 +129,11 @@ ParameterFileResult refuse(const std::filesystem::path& path, const char* messag
 
 bool compareStruct(const Value& a, const Value& b) {
   if (!a.isRecord() || !b.isRecord()) return false;
+  // The comparison recurses as deep as both records go: refuse beyond any real record.
+  if (runtime::nestingDepth(a) > runtime::kMaxNesting ||
+      runtime::nestingDepth(b) > runtime::kMaxNesting)
+    throw runtime::Error("compareStruct: records nested more than " +
+                         std::to_string(runtime::kMaxNesting) + " deep are not compared");
   return recordsEqual(a, b);
 }
 
@@ -141,7 +148,8 @@ void writeParameterFile(const std::filesystem::path& path, const Value& filePara
 ParameterFileResult readParameterFile(const std::filesystem::path& path, const Value& current) {
   std::vector<runtime::MatVariable> vars;
   try {
-    vars = runtime::readMatFile(path, kRecordFileLimits);
+    const std::string wanted[] = {"fileParameters"};
+    vars = runtime::readMatFile(path, kRecordFileLimits, wanted);
   } catch (const std::exception& e) {
     ParameterFileResult r;
     r.message = e.what();
@@ -171,29 +179,61 @@ ParameterFileResult readParameterFile(const std::filesystem::path& path, const V
   return ok;
 }
 
-void writeConfigFile(const Value& fileParameters) {
+ConfigRead readConfigFile(const ConfigCheck& usable) {
+  ConfigRead r;
+  std::error_code ec;
+  if (!std::filesystem::exists(kConfigFileName, ec) && !ec) return r;  // none saved yet
+  const std::string file = std::string("File ") + kConfigFileName + ": ";
+  try {
+    const std::string wanted[] = {"fileParameters"};
+    const auto vars = runtime::readMatFile(kConfigFileName, kRecordFileLimits, wanted);
+    const Value* v = runtime::findVariable(vars, "fileParameters");
+    if (!v || !v->isRecord() || v->numel() != 1) {
+      r.problem = file + "holds no record fileParameters";
+    } else if (auto why = usable ? usable(*v) : std::nullopt) {
+      r.problem = file + *why;
+    } else {
+      r.fileParameters = *v;
+    }
+  } catch (const std::exception& e) {
+    r.problem = e.what();
+  }
+  return r;
+}
+
+runtime::FileLock lockConfigFile() {
+  return runtime::FileLock(kConfigFileName);
+}
+
+namespace {
+
+// Copies the file "defaults.mat" names, when it cannot be read, to "<it>.damaged" (replacing an
+// older copy) and says so; nothing when it reads or is no regular file (a folder of that name
+// only makes the write fail).
+std::string keepDamagedConfig(const ConfigCheck& usable) {
+  const std::filesystem::path target = runtime::linkTarget(kConfigFileName);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(target, ec)) return {};
+  const ConfigRead r = readConfigFile(usable);
+  if (r.problem.empty()) return {};
+  std::filesystem::path kept = target;
+  kept += kDamagedSuffix;
+  std::filesystem::copy_file(target, kept, std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec)
+    throw runtime::Error(r.problem + "; it is not replaced, as it cannot be kept as " +
+                         kept.string() + ": " + ec.message());
+  return std::string(kConfigFileName) + " could not be read, so it is kept as " + kept.string() +
+         " (" + r.problem + ")";
+}
+
+}  // namespace
+
+std::string writeConfigFile(const Value& fileParameters, const ConfigCheck& usable) {
+  const runtime::FileLock lock = lockConfigFile();
+  std::string note = keepDamagedConfig(usable);
   const std::vector<runtime::MatVariable> vars = {{"fileParameters", fileParameters}};
   runtime::writeMatFile(kConfigFileName, vars);
-}
-
-void saveConfig(const Value& fileParameters) {
-  try {
-    writeConfigFile(fileParameters);
-  } catch (const std::exception&) {
-    // A configuration that cannot be written is not reported; the previous file stays.
-  }
-}
-
-Value loadConfig() {
-  try {
-    const auto vars = runtime::readMatFile(kConfigFileName, kRecordFileLimits);
-    if (const Value* v = runtime::findVariable(vars, "fileParameters");
-        v && v->isRecord() && v->numel() == 1)
-      return *v;
-  } catch (const std::exception&) {
-    // Missing or unreadable: the built-in configuration stays in force.
-  }
-  return Value();
+  return note;
 }
 
 }  // namespace kelvane::frame

@@ -1,8 +1,9 @@
 // The frame's file operations by name: compareStruct in the library table, the parameter and
 // configuration files in rfCommonUI's table.
+#include "app/startup.hpp"
 #include "frame/parameter_file.hpp"
-#include "registry/adapter.hpp"
 #include "library/binders.hpp"
+#include "registry/adapter.hpp"
 
 namespace kelvane::library {
 
@@ -23,8 +24,10 @@ void bindFrame(Library& lib) {
          typed([](const std::string& filename, const std::optional<Value>& handles) {
            return frame::loadParameters(filename, handles.value_or(Value()));
          }));
-  ui.add("saveConfig", 1, 0,
-         typed([](const Value& fileParameters) { frame::saveConfig(fileParameters); }));
+  // A saved connection the instrument cannot use is kept aside rather than overwritten.
+  ui.add("saveConfig", 1, 0, typed([](const Value& fileParameters) {
+           frame::saveConfig(fileParameters, app::savedConnectionProblem);
+         }));
   ui.add("loadConfig", 0, 1, typed([] { return frame::loadConfig(); }));
 
   // The common frame's dispatcher: an action name, then its arguments (menu callbacks join the

@@ -1,5 +1,6 @@
 #include "runtime/text.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -195,6 +196,45 @@ std::string sprintfText(std::string_view format, std::span<const FormatArg> args
     out += formatOne(f.substr(i, j - i), conv, args[next++]);
     i = j;
   }
+  return out;
+}
+
+namespace {
+
+// Optimal string alignment distance (insertions, deletions, substitutions, adjacent swaps), case
+// folded: "Frequncy" and "frequency" are both close to "Frequency".
+std::size_t editDistance(std::string_view a, std::string_view b) {
+  auto low = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  const std::size_t n = a.size(), m = b.size();
+  std::vector<std::size_t> d((n + 1) * (m + 1));
+  auto at = [&](std::size_t i, std::size_t j) -> std::size_t& { return d[i * (m + 1) + j]; };
+  for (std::size_t i = 0; i <= n; ++i)
+    at(i, 0) = i;
+  for (std::size_t j = 0; j <= m; ++j)
+    at(0, j) = j;
+  for (std::size_t i = 1; i <= n; ++i)
+    for (std::size_t j = 1; j <= m; ++j) {
+      const std::size_t cost = low(a[i - 1]) == low(b[j - 1]) ? 0 : 1;
+      at(i, j) = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1, at(i - 1, j - 1) + cost});
+      if (i > 1 && j > 1 && low(a[i - 1]) == low(b[j - 2]) && low(a[i - 2]) == low(b[j - 1]))
+        at(i, j) = std::min(at(i, j), at(i - 2, j - 2) + 1);
+    }
+  return at(n, m);
+}
+
+}  // namespace
+
+std::vector<std::string> nearestNames(std::string_view word,
+                                      std::span<const std::string> candidates) {
+  const std::size_t limit = std::max<std::size_t>(2, word.size() / 3);
+  std::vector<std::pair<std::size_t, std::string>> close;
+  for (const auto& c : candidates)
+    if (const std::size_t d = editDistance(word, c); d <= limit) close.emplace_back(d, c);
+  std::stable_sort(close.begin(), close.end(),
+                   [](const auto& x, const auto& y) { return x.first < y.first; });
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < close.size() && i < 3; ++i)
+    out.push_back(close[i].second);
   return out;
 }
 

@@ -38,4 +38,11 @@ using FormatArg = std::variant<double, std::string>;
 // conversion that lacks one.
 std::string sprintfText(std::string_view format, std::span<const FormatArg> args);
 
+// The candidates closest to a mistyped `word`, for "did you mean" hints: those within an edit
+// distance of a third of the word's length (at least 2), compared without regard to case, the
+// closest first (at most three). Example: nearestNames("frequency", {"Frequency", "Amplitude"})
+// -> {"Frequency"}.
+std::vector<std::string> nearestNames(std::string_view word,
+                                      std::span<const std::string> candidates);
+
 }  // namespace kelvane::runtime

@@ -122,6 +122,17 @@ Value Value::recordArray(std::vector<std::string> fieldNames, std::size_t count)
   return v;
 }
 
+Value Value::recordArray(std::vector<std::string> fieldNames,
+                         std::vector<std::vector<Value>> elements) {
+  for (const auto& e : elements)
+    if (e.size() != fieldNames.size())
+      fail("a record of " + std::to_string(fieldNames.size()) + " fields given " +
+           std::to_string(e.size()) + " values");
+  Value v;
+  v.s_ = RecordData{std::move(fieldNames), std::move(elements)};
+  return v;
+}
+
 Value Value::list(std::vector<Value> items) {
   Value v;
   const std::size_t n = items.size();
@@ -450,6 +461,10 @@ std::string matrixText(std::size_t rows, std::size_t cols, const std::vector<T>&
   return s + "]";
 }
 
+std::string tooDeepText() {
+  return "{... nested more than " + std::to_string(kMaxNesting) + " deep}";
+}
+
 std::string quoted(const std::string& s) {
   std::string q = "\"";
   for (char ch : s) {
@@ -461,6 +476,10 @@ std::string quoted(const std::string& s) {
 }  // namespace
 
 std::string Value::toString() const {
+  return describe(0);
+}
+
+std::string Value::describe(std::size_t depth) const {
   switch (s_.index()) {
     case 0:
       return "[]";
@@ -476,6 +495,7 @@ std::string Value::toString() const {
     case 3:
       return quoted(std::get<TextData>(s_).s);
     case 4: {
+      if (depth >= kMaxNesting) return tooDeepText();
       const auto& r = std::get<RecordData>(s_);
       std::string s;
       for (std::size_t e = 0; e < r.elements.size(); ++e) {
@@ -483,17 +503,18 @@ std::string Value::toString() const {
         s += "{";
         for (std::size_t f = 0; f < r.names.size(); ++f) {
           if (f) s += ", ";
-          s += r.names[f] + ": " + r.elements[e][f].toString();
+          s += r.names[f] + ": " + r.elements[e][f].describe(depth + 1);
         }
         s += "}";
       }
       return r.elements.size() == 1 ? s : "[" + s + "]";
     }
     case 5: {
+      if (depth >= kMaxNesting) return tooDeepText();
       const auto& l = std::get<ListData>(s_);
       std::string s = "{list: ";
       for (std::size_t i = 0; i < l.items.size(); ++i)
-        s += (i ? ", " : "") + l.items[i].toString();
+        s += (i ? ", " : "") + l.items[i].describe(depth + 1);
       return s + "}";
     }
     default:
@@ -503,6 +524,21 @@ std::string Value::toString() const {
 
 std::ostream& operator<<(std::ostream& os, const Value& v) {
   return os << v.toString();
+}
+
+std::size_t nestingDepth(const Value& v, std::size_t limit) {
+  if (!v.isRecord() && !v.isList()) return 0;
+  if (limit == 0) return 1;  // deeper than allowed: stop counting
+  std::size_t deepest = 0;
+  if (v.isList()) {
+    for (const Value& item : v.items())
+      deepest = std::max(deepest, nestingDepth(item, limit - 1));
+  } else {
+    for (std::size_t e = 0; e < v.numel(); ++e)
+      for (const auto& name : v.fieldNames())
+        deepest = std::max(deepest, nestingDepth(v.field(name, e), limit - 1));
+  }
+  return 1 + deepest;
 }
 
 }  // namespace kelvane::runtime

@@ -26,6 +26,11 @@ class Error : public std::runtime_error {
 
 enum class Kind { Empty, Real, Complex, Text, Record, List, Handle };
 
+// The deepest nesting of records and lists that files, arguments and conversions accept: far
+// beyond any real record (the parameters are one level deep, the configuration two), and far
+// below what would exhaust the stack of a recursive conversion.
+inline constexpr std::size_t kMaxNesting = 64;
+
 // Storage class of a real matrix. Int32 marks the instrument address fields that the I/O layer
 // hands to the transport as 32-bit integers; values are still held as doubles.
 enum class NumClass { Double, Int32 };
@@ -58,6 +63,10 @@ class Value {
   static Value record(std::vector<std::pair<std::string, Value>> fields);
   // A 1 x n record array whose elements all carry `fieldNames`, every value empty.
   static Value recordArray(std::vector<std::string> fieldNames, std::size_t count);
+  // A 1 x n record array of the given elements: elements[i][f] is field f of element i, each
+  // element holding one value per name, e.g. recordArray({"a"}, {{Value::scalar(1)}}).
+  static Value recordArray(std::vector<std::string> fieldNames,
+                           std::vector<std::vector<Value>> elements);
   static Value list(std::vector<Value> items);
   static Value handle(std::uint64_t id);
 
@@ -119,7 +128,8 @@ class Value {
   // equals anything, as in the array runtime.
   bool operator==(const Value& other) const;
 
-  // A readable one-line form: [1 2 3], "text", {a: 1, b: "x"}, {list: ...}.
+  // A readable one-line form: [1 2 3], "text", {a: 1, b: "x"}, {list: ...}. Records and lists
+  // nested more than kMaxNesting deep print as "{... nested more than 64 deep}" there.
   std::string toString() const;
 
   // Kind name for messages: "empty", "double", "complex", "text", "record", "list", "handle".
@@ -156,8 +166,14 @@ class Value {
   const RecordData& rec(const char* what) const;
   RecordData& rec(const char* what);
   std::size_t fieldIndex(std::string_view name) const;  // npos when absent
+  std::string describe(std::size_t depth) const;        // toString at nesting `depth`
 };
 
 std::ostream& operator<<(std::ostream& os, const Value& v);
+
+// How deeply `v` nests records and lists: 0 for a number, text or empty value, 1 for a record
+// of numbers, and so on. Counts no further than `limit` + 1, so that the count stays a bounded
+// recursion however deep `v` is: nestingDepth(v) > kMaxNesting tells a value to refuse.
+std::size_t nestingDepth(const Value& v, std::size_t limit = kMaxNesting);
 
 }  // namespace kelvane::runtime

@@ -54,7 +54,7 @@ TEST(ParameterTable, ChoicesAndAcceptedTextsForListsAndToolTips) {
   EXPECT_EQ(acceptedText(*findParameter("trafficChannelWaveformReps")),
             "-2147483648 to 2147483647");
   EXPECT_EQ(acceptedText(*findParameter("ProjectedLength")), "0 or more samples");
-  EXPECT_EQ(acceptedText(*findParameter("Frequency")), "above 0 Hz");
+  EXPECT_EQ(acceptedText(*findParameter("Frequency")), "100000 to 6000000000 Hz");
   EXPECT_EQ(acceptedText(*findParameter("ChannelNumber")), "any number");
   EXPECT_EQ(acceptedText(*findParameter("BandClass")), "0 to 9");
 }

@@ -96,5 +96,24 @@ TEST_F(StartUp, TheSavedConnectionReplacesTheStartupOneUnlessUnusable) {
   EXPECT_EQ(fresh.configuration.type, "GPIB");
 }
 
+// A damaged "defaults.mat" leaves the start-up connection in force, with a warning naming the
+// file and what is wrong with it.
+TEST_F(StartUp, ADamagedSavedConnectionIsReported) {
+  instrument::Configuration c;
+  c.GPIB.board = 2;
+  c.GPIB.primary = 7;
+  frame::writeConfigFile(instrument::toValue(c));
+  const auto size = fs::file_size("defaults.mat");
+  fs::resize_file("defaults.mat", size - 8);
+  const StartUpReport r = startUp(state_, {});
+  ASSERT_EQ(r.warnings.size(), 1u);
+  EXPECT_NE(r.warnings[0].find("the saved connection could not be read"), std::string::npos)
+      << r.warnings[0];
+  EXPECT_NE(r.warnings[0].find("File defaults.mat: "), std::string::npos) << r.warnings[0];
+  EXPECT_NE(r.warnings[0].find("remain"), std::string::npos) << r.warnings[0];
+  EXPECT_EQ(state_.configuration.GPIB.board, 0);
+  EXPECT_EQ(state_.configuration.GPIB.primary, 19);
+}
+
 }  // namespace
 }  // namespace kelvane::app

@@ -72,5 +72,26 @@ TEST(CompareStruct, EqualRecordsAndEveryKindOfDifference) {
   EXPECT_FALSE(compareStruct(one(ab), deep));
 }
 
+// Records nested beyond any real one are refused with a message instead of followed.
+TEST(CompareStruct, RecordsNestedMoreThanSixtyFourDeepAreRefused) {
+  auto nested = [](int levels) {
+    Value v = Value::scalar(1);
+    for (int level = 0; level < levels; ++level)
+      v = Value::record({{"a", v}});
+    return v;
+  };
+  EXPECT_TRUE(compareStruct(nested(64), nested(64)));
+  for (const auto& [a, b] : {std::pair(nested(65), nested(65)), std::pair(nested(2), nested(300)),
+                             std::pair(nested(300), nested(2))}) {
+    try {
+      compareStruct(a, b);
+      ADD_FAILURE() << "compared records nested beyond 64 levels";
+    } catch (const runtime::Error& e) {
+      EXPECT_NE(std::string(e.what()).find("nested more than 64 deep"), std::string::npos)
+          << e.what();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelvane::frame

@@ -75,6 +75,85 @@ TEST_F(ConfigFile, ErrorsAreSilent) {
   EXPECT_TRUE(dialogs_.shown().empty());
 }
 
+// A damaged "defaults.mat" (cut by 8 bytes) reads as no configuration, but the console says
+// why; a save over it first keeps it as "defaults.mat.damaged" (replacing an older copy) and
+// says so. A readable file is replaced without a word.
+TEST_F(ConfigFile, ADamagedFileIsReportedAndKeptBeforeItIsReplaced) {
+  std::vector<std::string> console;
+  registry::setConsole([&](std::string_view line) { console.emplace_back(line); });
+  instrument::Configuration c;
+  c.GPIB.board = 2;
+  c.GPIB.primary = 7;
+  c.RS232.baudrate = 9600;
+  saveConfig(instrument::toValue(c));
+  auto cut = [&] {
+    auto bytes = readBytes(dir_ / "defaults.mat");
+    bytes.resize(bytes.size() - 8);
+    writeBytes(dir_ / "defaults.mat", bytes);
+    return bytes;
+  };
+  const auto damaged = cut();
+  EXPECT_TRUE(loadConfig().isEmpty());
+  ASSERT_EQ(console.size(), 1u);
+  EXPECT_NE(console[0].find("could not be read"), std::string::npos) << console[0];
+  EXPECT_NE(console[0].find("File defaults.mat: "), std::string::npos) << console[0];
+  EXPECT_NE(console[0].find("remain"), std::string::npos) << console[0];  // the reason
+
+  instrument::Configuration next;
+  next.type = "TCPIP";
+  next.TCPIP.address = "10.0.0.7";
+  saveConfig(instrument::toValue(next));
+  EXPECT_EQ(readBytes(dir_ / "defaults.mat.damaged"), damaged);
+  ASSERT_EQ(console.size(), 2u);
+  EXPECT_NE(console[1].find("kept as defaults.mat.damaged"), std::string::npos) << console[1];
+  EXPECT_EQ(loadConfig(), instrument::toValue(next));
+
+  // A second damaged file replaces the older copy; a readable one is replaced silently.
+  const auto again = cut();
+  saveConfig(instrument::toValue(c));
+  EXPECT_EQ(readBytes(dir_ / "defaults.mat.damaged"), again);
+  saveConfig(instrument::toValue(next));
+  EXPECT_EQ(readBytes(dir_ / "defaults.mat.damaged"), again);
+  EXPECT_EQ(console.size(), 3u);
+  EXPECT_TRUE(dialogs_.shown().empty());
+  registry::setConsole({});
+}
+
+// The typed reading and writing behind them: the problem and the note as texts, a record the
+// caller's check refuses kept aside like a damaged file, and a damaged file that cannot be kept
+// aside is not replaced.
+TEST_F(ConfigFile, TheTypedReadAndWriteSayWhatHappened) {
+  EXPECT_EQ(readConfigFile().problem, "");  // none saved yet
+  EXPECT_EQ(writeConfigFile(instrument::toValue(instrument::Configuration{})), "");
+  ConfigRead r = readConfigFile();
+  EXPECT_EQ(r.problem, "");
+  EXPECT_EQ(r.fileParameters, instrument::toValue(instrument::Configuration{}));
+
+  const ConfigCheck refuse = [](const Value&) { return std::optional<std::string>("no GPIB"); };
+  r = readConfigFile(refuse);
+  EXPECT_EQ(r.problem, "File defaults.mat: no GPIB");
+  EXPECT_TRUE(r.fileParameters.isEmpty());
+  const auto before = readBytes(dir_ / "defaults.mat");
+  EXPECT_EQ(writeConfigFile(Value::record({{"type", Value::text("TCPIP")}}), refuse),
+            "defaults.mat could not be read, so it is kept as defaults.mat.damaged "
+            "(File defaults.mat: no GPIB)");
+  EXPECT_EQ(readBytes(dir_ / "defaults.mat.damaged"), before);
+
+  runtime::writeMatFile("defaults.mat",
+                        std::vector<runtime::MatVariable>{{"other", Value::record()}});
+  EXPECT_EQ(readConfigFile().problem, "File defaults.mat: holds no record fileParameters");
+  const auto foreign = readBytes(dir_ / "defaults.mat");
+  fs::remove(dir_ / "defaults.mat.damaged");
+  fs::create_directory(dir_ / "defaults.mat.damaged");
+  try {
+    writeConfigFile(Value::record());
+    ADD_FAILURE() << "replaced a file it could not keep";
+  } catch (const runtime::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("it is not replaced"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(readBytes(dir_ / "defaults.mat"), foreign);
+}
+
 // Runs `command`, returning its standard output and exit status.
 std::pair<std::string, int> run(const std::string& command) {
   std::string out;

@@ -147,6 +147,23 @@ TEST_F(FilesByName, ConfigurationFileInTheWorkingDirectory) {
   EXPECT_EQ(getVariable("configuration"), c);
 }
 
+// A saved connection the instrument cannot use (a text where the GPIB record belongs) is kept
+// aside by the next save by name, as an unreadable one is, and the console says so.
+TEST_F(FilesByName, AConfigurationThatCannotServeIsKeptBeforeASave) {
+  std::vector<std::string> console;
+  setConsole([&](std::string_view line) { console.emplace_back(line); });
+  Value odd = getVariable("configuration");
+  odd.setField("GPIB", Value::text("not a record"));
+  ui("saveConfig", {odd}, 0);
+  const std::string unusable = bytes(dir_ / "defaults.mat");
+  ui("saveConfig", {getVariable("configuration")}, 0);
+  EXPECT_EQ(bytes(dir_ / "defaults.mat.damaged"), unusable);
+  ASSERT_EQ(console.size(), 1u);
+  EXPECT_NE(console[0].find("kept as defaults.mat.damaged"), std::string::npos) << console[0];
+  EXPECT_EQ(ui("loadConfig", {})[0], getVariable("configuration"));
+  setConsole({});
+}
+
 TEST_F(FilesByName, WaveformFileHelpers) {
   // No input: 0 and nothing written; an input that is no waveform: 0.
   EXPECT_EQ(call("saveMornathWaveform", {})[0].toDouble(), 0);

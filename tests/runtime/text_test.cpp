@@ -49,5 +49,18 @@ TEST(Text, SprintfFollowsTheRuntime) {
   EXPECT_EQ(sprintfText("x=%d y=%d", one), "x=7.500000e-01 y=");
 }
 
+TEST(Text, NearestNamesForDidYouMean) {
+  const std::vector<std::string> names = {"Frequency", "Amplitude", "BandClass",
+                                          "trafficChannelPackets", "trafficChannelPayload"};
+  EXPECT_EQ(nearestNames("frequency", names), std::vector<std::string>{"Frequency"});
+  EXPECT_EQ(nearestNames("Frequncy", names), std::vector<std::string>{"Frequency"});
+  EXPECT_EQ(nearestNames("Bnadclass", names), std::vector<std::string>{"BandClass"});
+  // The closest first.
+  EXPECT_EQ(nearestNames("trafficChannelPakets", names),
+            (std::vector<std::string>{"trafficChannelPackets", "trafficChannelPayload"}));
+  EXPECT_TRUE(nearestNames("xyz", names).empty());
+  EXPECT_TRUE(nearestNames("", names).empty());
+}
+
 }  // namespace
 }  // namespace kelvane::runtime

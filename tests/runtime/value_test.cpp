@@ -92,5 +92,19 @@ TEST(Value, ConversionsToTypedForms) {
   EXPECT_EQ(Value::handle(7).handleId(), 7u);
 }
 
+// Printing a value nested beyond any real record stops at 64 levels instead of following it.
+TEST(Value, PrintingStopsAtSixtyFourLevels) {
+  Value deep = Value::scalar(1);
+  for (int level = 0; level < 200; ++level)
+    deep = level % 2 ? Value::record({{"a", deep}}) : Value::list({deep});
+  const std::string text = deep.toString();
+  EXPECT_LT(text.size(), 2000u);
+  EXPECT_NE(text.find("{... nested more than 64 deep}"), std::string::npos) << text;
+  Value shallow = Value::scalar(1);
+  for (int level = 0; level < 64; ++level)
+    shallow = Value::record({{"a", shallow}});
+  EXPECT_EQ(shallow.toString().find("nested"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kelvane::runtime

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/derived.hpp"
+#include "app/parameter_table.hpp"
 #include "app/state.hpp"
 #include "app/window/entries.hpp"
 #include "instrument/records_value.hpp"
@@ -21,8 +22,6 @@ namespace tk = kelvane::toolkit;
 
 namespace {
 
-constexpr double kMinFrequency = 100e3;
-constexpr double kMaxFrequency = 6e9;
 constexpr double kMinAmplitude = -136;
 constexpr double kMaxAmplitude = 20;
 constexpr std::size_t kMaxTitle = 20;
