@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libmatio-dev libhdf5-dev nlohmann-json3-dev nettle-dev
+  # The transforms of the plots and of freqz.
+  libfftw3-dev
   # The command line of kelvane-cli and kelvane-siggen-sim.
   libcli11-dev
   # Manual pages from the programs' --help, and the Debian package (dpkg-shlibdeps).

@@ -48,6 +48,16 @@ int commandIdn(const SessionOptions& options);
 int commandQuery(const std::string& query, const SessionOptions& options);
 int commandSend(const std::string& command, const SessionOptions& options);
 
+// One plot of the calculated waveform written to a file by the desktop program, which this
+// program runs (it links no Qt itself).
+struct PlotOptions {
+  std::string kind;                  // spectrum, waterfall, ccdf, iq, iq-overlay, eye, scatter,
+                                     // filter
+  std::string out;                   // --out FILE.png|.svg|.pdf
+  std::string waveform = "traffic";  // --waveform traffic|control
+};
+int commandPlot(const PlotOptions& plot, const SessionOptions& options);
+
 // The message of a failed command on standard error, once, with the program's prefix.
 void printError(const std::string& message);
 

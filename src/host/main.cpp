@@ -2,18 +2,24 @@
 // window toolkit's events running while the main window exists, then terminates the library.
 //
 //   kelvane [Qt options such as -platform offscreen] [--screenshots DIR]
+//   kelvane -platform offscreen --plot KIND --out FILE [--params F] [--set N=V ...]
+//           [--waveform traffic|control]
 //
 // --screenshots DIR starts without the splash wait, renders every window to DIR/<name>.png and
-// exits.
+// exits. --plot computes the waveform and writes one plot to FILE without showing a window
+// (kelvane-cli plot runs this).
 #include <QApplication>
 #include <QDir>
 #include <QPointer>
 #include <QWidget>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/window/main_window.hpp"
+#include "host/plot_files.hpp"
 #include "host/screenshots.hpp"
 #include "library/process.hpp"
 #include "registry/registry.hpp"
@@ -27,8 +33,11 @@ namespace {
 
 const char* kUsage =
     "usage: kelvane [Qt options] [--screenshots DIR]\n"
+    "       kelvane -platform offscreen --plot KIND --out FILE [--params F] [--set N=V ...]\n"
+    "               [--waveform traffic|control]\n"
     "Kelvane generates cdma2000 1xEV-DO forward-link test signals and plays them on a\n"
-    "signal generator. --screenshots DIR renders every window to DIR and exits.\n";
+    "signal generator. --screenshots DIR renders every window to DIR and exits; --plot writes\n"
+    "one plot of the calculated waveform to a file (see kelvane-cli plot --help).\n";
 
 // Runs the events while the main window exists.
 int runWhileMainWindowExists(QApplication& app) {
@@ -41,12 +50,18 @@ int runWhileMainWindowExists(QApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kelvane::library::restartWithHugePages(argv);  // before anything is allocated for the plots
   QApplication app(argc, argv);  // takes the Qt options out of argv
   QApplication::setApplicationName("Kelvane");
   QApplication::setQuitOnLastWindowClosed(false);
   std::string screenshots;
+  std::optional<kelvane::host::PlotRequest> plot;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--screenshots") == 0 && i + 1 < argc) {
+    if (std::strcmp(argv[i], "--plot") == 0) {
+      plot = kelvane::host::parsePlotRequest(std::vector<std::string>(argv + i + 1, argv + argc));
+      if (!plot) return 2;
+      break;
+    } else if (std::strcmp(argv[i], "--screenshots") == 0 && i + 1 < argc) {
       screenshots = argv[++i];
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
@@ -61,8 +76,11 @@ int main(int argc, char** argv) {
   int code = 0;
   try {
     Qarn_FTM_c_libInitialize();
-    kelvane::library::installProcessHooks({.dialogs = &dialogs});
-    if (!screenshots.empty()) {
+    // A plot file is written unattended: boxes go to standard error instead of waiting.
+    kelvane::library::installProcessHooks({.dialogs = plot ? nullptr : &dialogs});
+    if (plot) {
+      code = kelvane::host::writePlotFile(*plot);
+    } else if (!screenshots.empty()) {
       kelvane::app::window::setSplashWait(false);
       code = kelvane::host::writeScreenshots(QDir(QString::fromStdString(screenshots)));
     } else {

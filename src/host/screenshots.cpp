@@ -13,6 +13,8 @@
 
 #include "app/state.hpp"
 #include "app/window/figure_helpers.hpp"
+#include "host/plot_files.hpp"
+#include "instrument/waveform_files.hpp"
 #include "library/state_variables.hpp"
 #include "registry/registry.hpp"
 #include "toolkit/figures.hpp"
@@ -57,6 +59,21 @@ bool saveModal(const QDir& folder, const char* name, const char* close,
   });
   open();
   tk::clearModalActions();
+  return ok;
+}
+
+// Every plot window for the calculated start-up traffic waveform, beside the main window.
+bool savePlots(const QDir& folder, const Value& main) {
+  const app::AppState& state = app::currentState();
+  const auto samples = instrument::applyDacRes(state.traffic.samples, 14);
+  const std::string label = state.parameters.trafficChannelWaveformName;
+  bool ok = true;
+  for (const std::string& kind : plotKinds()) {
+    const Value plot = openPlot(kind, state, label, samples, main);
+    const std::string name = "plot_" + kind;
+    ok = plot.isHandle() && save(tk::windowOf(plot), folder, name.c_str()) && ok;
+    if (plot.isHandle()) tk::deleteObject(plot);
+  }
   return ok;
 }
 
@@ -133,6 +150,7 @@ int writeScreenshots(const QDir& folder) {
   registry::call("rfCommonUI",
                  {Value::text("menuHelpAbout_Callback"), Value(), Value(), tk::guidata(fig)}, 0);
 
+  ok = savePlots(folder, fig) && ok;
   tk::deleteObject(fig);
   settle();
   return ok ? 0 : 1;

@@ -35,11 +35,14 @@ void bindInstrument(Library& lib);   // transport, I/O, download, sequence and p
 void bindFrame(Library& lib);        // parameter and configuration files, compareStruct
 void bindApp(Library& lib);          // the application state and its named variables
 void bindToolkitCore(Library& lib);  // the name utilities isvarname and iskeyword
+void bindPlotsCore(Library& lib);    // the generic signal routines: freqz, psdoptions, datawrap,
+                                     // buffer, db, dividenowarn
 
 // Window binders (Qt), in the window list.
 void bindToolkit(Library& lib);      // openfig, guihandles, guidata, movegui, images
 void bindAppWindow(Library& lib);    // the entry, the main window and the window helpers
 void bindFrameWindow(Library& lib);  // the menu bar
+void bindPlots(Library& lib);        // the plot windows and the plotting verbs
 
 // The core list, in binding order.
 std::span<const Binder> coreBinders();

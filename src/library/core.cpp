@@ -9,8 +9,9 @@ namespace kelvane::library {
 
 namespace {
 
-constexpr std::array<Binder, 7> kCoreBinders = {
-    bindCoding, bindFilter, bindSynthesis, bindInstrument, bindFrame, bindApp, bindToolkitCore,
+constexpr std::array<Binder, 8> kCoreBinders = {
+    bindCoding, bindFilter, bindSynthesis,   bindInstrument,
+    bindFrame,  bindApp,    bindToolkitCore, bindPlotsCore,
 };
 
 // Windows, dialogs, menus, images and plots: everything that needs the window toolkit.

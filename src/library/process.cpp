@@ -1,5 +1,8 @@
 #include "library/process.hpp"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -15,6 +18,17 @@ void installProcessHooks(ProcessHooks hooks) {
     };
   synthesis::setWarningSink(std::move(hooks.warnings));
   instrument::setTransportSettings(hooks.transport.value_or(instrument::TransportSettings{}));
+}
+
+void restartWithHugePages(char** argv) {
+  constexpr const char* kHugePages = "glibc.malloc.hugetlb=1";
+  const char* now = std::getenv("GLIBC_TUNABLES");
+  std::string tunables = now ? now : "";
+  if (tunables.find("glibc.malloc.hugetlb") != std::string::npos) return;
+  tunables += tunables.empty() ? kHugePages : std::string(":") + kHugePages;
+  if (::setenv("GLIBC_TUNABLES", tunables.c_str(), 1) != 0) return;
+  ::execv("/proc/self/exe", argv);
+  // Not run again (no /proc): go on with ordinary pages, and do not try again in a child.
 }
 
 }  // namespace kelvane::library

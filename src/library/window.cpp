@@ -9,8 +9,8 @@ namespace kelvane::library {
 
 namespace {
 // The window modules' tables are declared first; each binder then binds its operations.
-constexpr std::array<Binder, 4> kWindowBinders = {declareWindowModules, bindToolkit,
-                                                  bindFrameWindow, bindAppWindow};
+constexpr std::array<Binder, 5> kWindowBinders = {declareWindowModules, bindToolkit,
+                                                  bindFrameWindow, bindAppWindow, bindPlots};
 }  // namespace
 
 std::span<const Binder> windowBinders() {

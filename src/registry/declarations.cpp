@@ -66,7 +66,7 @@ constexpr std::array<Declaration, 115> kDeclarations{{
     {"applyDacRes", 2, 1},
     {"clock2str", 1, 1},
     {"saveMornathWaveform", 3, 1},
-    {"readjpg", -2, 2},
+    {"readjpg", 1, 1},
     {"movegui", 2, 0},
     {"formatconfig", 1, 1},
     {"hwIO", -1, -1},

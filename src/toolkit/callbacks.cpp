@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "registry/registry.hpp"
+#include "toolkit/axes.hpp"
 #include "toolkit/objects.hpp"
 
 namespace kelvane::toolkit {
@@ -92,8 +93,45 @@ void wireCallbacks(QWidget* window) {
 }
 
 void runCallback(QObject* source) {
+  const QString command = source->property("command").toString();
+  if (!command.isEmpty()) return runCommand(source, command.toStdString());
   const QString callback = source->property("callback").toString();
   if (!callback.isEmpty()) dispatch(source, callback);
+}
+
+namespace {
+
+std::map<std::string, Command, std::less<>>& commands() {
+  static std::map<std::string, Command, std::less<>> c = {{"close(gcf)", [](QWidget*) {
+                                                             if (QWidget* figure = currentFigure())
+                                                               deleteObject(handleOf(figure));
+                                                           }}};
+  return c;
+}
+
+}  // namespace
+
+void registerCommand(const std::string& text, Command run) {
+  commands()[text] = std::move(run);
+}
+
+bool hasCommand(const std::string& text) {
+  return commands().count(text) != 0;
+}
+
+void runCommand(QObject* source, const std::string& text) {
+  QWidget* window = windowOf(source);
+  try {
+    setCurrentFigure(window);
+    const auto it = commands().find(text);
+    if (it != commands().end()) {
+      it->second(window);
+    } else {
+      registry::call(text, {}, 0);
+    }
+  } catch (const std::exception& e) {
+    registry::printToConsole(e.what());
+  }
 }
 
 Value windowData(QWidget* window) {

@@ -6,6 +6,9 @@
 // the window stays usable.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "runtime/value.hpp"
 
 class QObject;
@@ -19,8 +22,17 @@ namespace kelvane::toolkit {
 // by its "closeRequest" property, or closes the window when it names none.
 void wireCallbacks(QWidget* window);
 
-// Runs the callback `source` names (nothing when it names none).
+// Runs the callback `source` names (nothing when it names none), or its menu command.
 void runCallback(QObject* source);
+
+// Menu commands: a menu item's "command" names a toolkit command registered here ("print",
+// "close(gcf)", "zoom out", ...) or an operation that takes no inputs ("KR_Zoom"). It runs with
+// the item's window made the current figure; errors are printed to the console. "close(gcf)"
+// (delete the current figure) is the toolkit's own; plot windows register the others.
+using Command = std::function<void(QWidget* window)>;
+void registerCommand(const std::string& text, Command run);
+bool hasCommand(const std::string& text);
+void runCommand(QObject* source, const std::string& text);
 
 // The data stored with a window (its `handles` record, by the windows' convention); empty until
 // stored. Storing through any object of a window stores it for the window.

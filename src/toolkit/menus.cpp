@@ -44,12 +44,14 @@ void applySpec(QObject* item, QAction* action, const MenuItemSpec& spec) {
   action->setEnabled(spec.enabled);
   if (!spec.callback.empty()) item->setProperty("callback", QString::fromStdString(spec.callback));
   if (!spec.module.empty()) item->setProperty("module", QString::fromStdString(spec.module));
+  if (!spec.command.empty()) item->setProperty("command", QString::fromStdString(spec.command));
   setSeparatorAbove(item, spec.separatorAbove);
 }
 
 }  // namespace
 
-Value addMenu(const Value& window, const std::string& label, const std::string& tag) {
+Value addMenu(const Value& window, const std::string& label, const std::string& tag,
+              bool standard) {
   auto* w = qobject_cast<QWidget*>(objectOf(window));
   if (!w || kindOf(w) != ObjectKind::Window)
     throw runtime::Error("A menu belongs to a window; " + describeObject(objectOf(window)) +
@@ -57,6 +59,7 @@ Value addMenu(const Value& window, const std::string& label, const std::string& 
   QMenuBar* bar = ensureMenuBar(w);
   auto* menu = bar->addMenu(QString::fromStdString(label));
   menu->setObjectName(QString::fromStdString(tag));
+  if (standard) menu->setProperty("kelvaneStandardMenu", true);
   return handleOf(menu);
 }
 
@@ -72,7 +75,11 @@ Value addMenuItem(const Value& menu, const MenuItemSpec& spec) {
   auto* action = new QAction(parent);
   parent->addAction(action);
   applySpec(action, action, spec);
-  QObject::connect(action, &QAction::triggered, action, [action] { runCallback(action); });
+  // A check mark is the callback's to set: Qt's own toggle of a checkable item is undone first.
+  QObject::connect(action, &QAction::triggered, action, [action](bool checked) {
+    if (action->isCheckable()) action->setChecked(!checked);
+    runCallback(action);
+  });
   return handleOf(action);
 }
 

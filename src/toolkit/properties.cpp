@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QTextEdit>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -25,6 +26,7 @@
 
 #include "runtime/numbers.hpp"
 #include "runtime/text.hpp"
+#include "toolkit/axes.hpp"
 #include "toolkit/images.hpp"
 #include "toolkit/menus.hpp"
 #include "toolkit/objects.hpp"
@@ -170,6 +172,71 @@ void positionSet(QWidget* w, const Value& v) {
   w->setGeometry(g);
 }
 
+// An axes keeps its position as fractions of its parent's area (so that it follows the window
+// when the window is resized); in "pixels" it reads and writes pixels of the parent.
+QSizeF parentArea(const QWidget* w) {
+  const QWidget* p = w->parentWidget();
+  return p ? QSizeF(std::max(p->width(), 1), std::max(p->height(), 1)) : QSizeF(1, 1);
+}
+
+Value axesPositionGet(const QWidget* w) {
+  const auto n = normalizedPosition(w).toDoubles();
+  if (normalized(w)) return Value::row(n);
+  const QSizeF a = parentArea(w);
+  return Value::row(
+      {n[0] * a.width() + 1, n[1] * a.height() + 1, n[2] * a.width(), n[3] * a.height()});
+}
+
+void axesPositionSet(QWidget* w, const Value& v) {
+  auto p = numbers(w, "Position", v, 4);
+  if (!(p[2] >= 0 && p[3] >= 0)) fail(w, "Position", "must have a width and height of 0 or more");
+  if (!normalized(w)) {
+    const QSizeF a = parentArea(w);
+    p = {(p[0] - 1) / a.width(), (p[1] - 1) / a.height(), p[2] / a.width(), p[3] / a.height()};
+  }
+  storeAxesValue(w, "Position", Value::row(p));
+}
+
+// ---- axes properties -------------------------------------------------------------------------
+
+Value checkedAxesValue(const QObject* o, std::string_view name, const Value& v) {
+  auto oneOf = [&](std::initializer_list<const char*> allowed) {
+    const std::string s = text(o, name, v);
+    for (const char* a : allowed)
+      if (s == a) return Value::text(s);
+    std::string list;
+    for (const char* a : allowed)
+      list += std::string(list.empty() ? "" : ", ") + "\"" + a + "\"";
+    fail(o, name, "must be one of " + list + ", not \"" + s + "\"");
+  };
+  if (name == "XLim" || name == "YLim" || name == "ZLim") {
+    const auto lim = numbers(o, name, v, 2);
+    if (!(std::isfinite(lim[0]) && std::isfinite(lim[1]) && lim[0] < lim[1]))
+      fail(o, name, "must be two increasing finite numbers, not " + v.toString());
+    return Value::row(lim);
+  }
+  if (name == "XScale" || name == "YScale") return oneOf({"linear", "log"});
+  if (name == "XGrid" || name == "YGrid" || name == "ZGrid") return onOff(flag(o, name, v));
+  if (name == "GridLineStyle") return oneOf({"-", "--", ":", "-.", "none"});
+  if (name == "NextPlot") return oneOf({"add", "replace"});
+  if (name == "XTick") {
+    if (!(v.isReal() || v.isEmpty()) || !std::is_sorted(v.realData().begin(), v.realData().end()))
+      fail(o, name, "must be increasing numbers");
+    return Value::row(v.isEmpty() ? std::vector<double>{} : v.toDoubles());
+  }
+  return Value::text(text(o, name, v));  // Title and the labels
+}
+
+Value axesDefault(std::string_view name) {
+  if (name == "XLim" || name == "YLim" || name == "ZLim") return Value::row({0, 1});
+  if (name == "XScale" || name == "YScale") return Value::text("linear");
+  if (name == "XGrid" || name == "YGrid" || name == "ZGrid") return Value::text("off");
+  if (name == "GridLineStyle") return Value::text("-");
+  if (name == "NextPlot") return Value::text("replace");
+  if (name == "XTick") return Value::emptyMatrix(1, 0);
+  return Value::text("");
+}
+
 // ---- texts and values of controls ------------------------------------------------------------
 
 Value stringGet(QWidget* w) {
@@ -304,6 +371,36 @@ QMenuBar* menuBarOf(QWidget* w) {
   return w->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly);
 }
 
+// A plot window's own menus (the toolkit's standard figure menus, flagged
+// "kelvaneStandardMenu") are what "MenuBar" shows or hides; the menus a program adds stay. A
+// window without them shows or hides its whole menu bar.
+std::vector<QMenu*> standardMenus(QWidget* w) {
+  std::vector<QMenu*> menus;
+  if (QMenuBar* bar = menuBarOf(w))
+    for (QMenu* m : bar->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
+      if (m->property("kelvaneStandardMenu").toBool()) menus.push_back(m);
+  return menus;
+}
+
+Value menuBarGet(QWidget* w) {
+  const auto standard = standardMenus(w);
+  if (!standard.empty())
+    return Value::text(std::any_of(standard.begin(), standard.end(),
+                                   [](QMenu* m) { return m->menuAction()->isVisible(); })
+                           ? "figure"
+                           : "none");
+  QMenuBar* m = menuBarOf(w);
+  return Value::text(m && !m->isHidden() ? "figure" : "none");
+}
+
+void menuBarSet(QWidget* w, bool figure) {
+  const auto standard = standardMenus(w);
+  for (QMenu* m : standard)
+    m->menuAction()->setVisible(figure);
+  if (standard.empty())
+    if (QMenuBar* m = menuBarOf(w)) m->setVisible(figure);
+}
+
 Value windowColorGet(QWidget* w) {
   return color(w->palette().color(QPalette::Window));
 }
@@ -427,8 +524,24 @@ std::map<std::string, Property, std::less<>> buildTable() {
                  }};
   t["UserData"] = {kAll, [](QObject* o) { return userData(o); },
                    [](QObject* o, const Value& v) { setUserData(o, v); }};
-  t["Position"] = {kWindow | kControl | kAxes, [](QObject* o) { return positionGet(widget(o)); },
-                   [](QObject* o, const Value& v) { positionSet(widget(o), v); }};
+  t["Position"] = {kWindow | kControl | kAxes,
+                   [](QObject* o) {
+                     return kindOf(o) == ObjectKind::Axes ? axesPositionGet(widget(o))
+                                                          : positionGet(widget(o));
+                   },
+                   [](QObject* o, const Value& v) {
+                     if (kindOf(o) == ObjectKind::Axes) return axesPositionSet(widget(o), v);
+                     positionSet(widget(o), v);
+                   }};
+  for (std::string_view name : axesPropertyNames())
+    t[std::string(name)] = {kAxes,
+                            [name](QObject* o) {
+                              const Value v = axesValue(o, name);
+                              return v.kind() == runtime::Kind::Empty ? axesDefault(name) : v;
+                            },
+                            [name](QObject* o, const Value& v) {
+                              storeAxesValue(o, name, checkedAxesValue(o, name, v));
+                            }};
   t["Units"] = {kWindow | kControl | kAxes,
                 [](QObject* o) { return Value::text(normalized(o) ? "normalized" : "pixels"); },
                 [](QObject* o, const Value& v) {
@@ -477,16 +590,12 @@ std::map<std::string, Property, std::less<>> buildTable() {
                     return Value::text(p.isEmpty() ? "arrow" : p.toStdString());
                   },
                   [](QObject* o, const Value& v) { pointerSet(widget(o), v); }};
-  t["MenuBar"] = {kWindow,
-                  [](QObject* o) {
-                    QMenuBar* m = menuBarOf(widget(o));
-                    return Value::text(m && !m->isHidden() ? "figure" : "none");
-                  },
+  t["MenuBar"] = {kWindow, [](QObject* o) { return menuBarGet(widget(o)); },
                   [](QObject* o, const Value& v) {
                     const std::string s = text(o, "MenuBar", v);
                     if (s != "figure" && s != "none")
                       fail(o, "MenuBar", "must be \"figure\" or \"none\", not \"" + s + "\"");
-                    if (QMenuBar* m = menuBarOf(widget(o))) m->setVisible(s == "figure");
+                    menuBarSet(widget(o), s == "figure");
                   }};
   t["Label"] = {kMenu | kItem,
                 [](QObject* o) { return Value::text(action(o)->text().toStdString()); },

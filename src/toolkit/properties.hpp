@@ -5,13 +5,17 @@
 //   controls      "String", "Value", "Style", "TooltipString", "Position", "Units", "FontSize",
 //                 "CData", "Callback"
 //   menus, items  "Label", "Checked", "Separator", "Callback", "FontSize"
+//   axes          "Position", "Units", "XLim", "YLim", "ZLim", "XScale", "YScale", "XGrid",
+//                 "YGrid", "ZGrid", "GridLineStyle", "XTick", "Title", "XLabel", "YLabel",
+//                 "ZLabel", "NextPlot" (toolkit/axes.hpp)
 //   the root (0)  "ScreenSize", "screenpixelsperinch", "defaultUicontrolBackgroundColor", "Units"
 //
 // Positions are (left, bottom, width, height) with the bottom measured upwards: a window's from
 // the bottom of the screen, a control's from the bottom of its parent, the first pixel being 1
 // ("pixels", the default) or as fractions of the reference ("normalized"). Flags are the texts
 // "on" and "off"; colours [r g b] from 0 to 1. A property an object does not have is an error
-// naming the object's tag and the property.
+// naming the object's tag and the property. A plot window's "MenuBar" shows or hides its standard
+// figure menus; menus added by a program stay.
 #pragma once
 
 #include <string_view>

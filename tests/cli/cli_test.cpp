@@ -166,6 +166,61 @@ TEST_F(Cli, BadParametersAreRefusedWithTheFieldNamed) {
   EXPECT_EQ(cli("calculate --format wav").code, 2);
 }
 
+// Plots for reports: each kind written as the file its extension names, without a display.
+TEST_F(Cli, PlotWritesEachKindAsPngSvgOrPdf) {
+  const char* kinds[][2] = {{"spectrum", "png"}, {"waterfall", "png"}, {"ccdf", "svg"},
+                            {"iq", "pdf"},       {"iq-overlay", "png"}, {"eye", "png"},
+                            {"scatter", "svg"},  {"filter", "svg"}};
+  for (const auto& [kind, ext] : kinds) {
+    const std::string out = std::string(kind) + "." + ext;
+    const Result r = cli("plot " + std::string(kind) + " " + kSmall + " --out " + out);
+    ASSERT_EQ(r.code, 0) << kind << ": " << r.err;
+    EXPECT_EQ(r.out, "wrote " + out + "\n");
+    const std::string bytes = slurp(dir_ / out);
+    const std::string_view e = ext;
+    const bool looksRight = e == "png"   ? bytes.substr(1, 3) == "PNG"
+                            : e == "pdf" ? bytes.substr(0, 5) == "%PDF-"
+                                         : bytes.find("<svg") != std::string::npos;
+    EXPECT_TRUE(looksRight) << kind << ": " << bytes.substr(0, 16);
+  }
+  // The control waveform, and the filter's verdict on the mask in its title.
+  EXPECT_EQ(cli("plot spectrum " + kSmall + " --waveform control --out c.png").code, 0);
+  EXPECT_NE(slurp(dir_ / "filter.svg").find("IS-95 mask met"), std::string::npos);
+}
+
+TEST_F(Cli, PlotRefusesBadRequestsWithTheirExitCodes) {
+  Result r = cli("plot histogram --out h.png");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("histogram"), std::string::npos) << r.err;
+  EXPECT_EQ(cli("plot spectrum --out h.bmp").code, 2);
+  EXPECT_EQ(cli("plot spectrum").code, 2);
+  EXPECT_EQ(cli("plot spectrum --out h.png --waveform pilot").code, 2);
+  EXPECT_EQ(cli("plot").code, 2);
+  r = cli("plot spectrum --set oversampleRatio=30 --out h.png");
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("oversampleRatio"), std::string::npos) << r.err;
+  EXPECT_EQ(cli("plot spectrum --params missing.mat --out h.png").code, 3);
+  // A folder that does not exist: the file cannot be written.
+  r = cli("plot ccdf " + kSmall + " --out no/such/dir/h.png");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Cannot write"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir_ / "h.png"));
+  // Without the desktop program the command says where it looked.
+  r = cli("plot spectrum --out h.png", "KELVANE_DESKTOP=/nonexistent/kelvane");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("/nonexistent/kelvane"), std::string::npos) << r.err;
+  EXPECT_EQ(cli("plot --help").code, 0);
+}
+
+// The command-line tool links no Qt: the plots are drawn by the desktop program it runs.
+TEST_F(Cli, TheToolLoadsNoQt) {
+  const std::string cmd = "ldd '" KELVANE_CLI "' > '" + (dir_ / "ldd.txt").string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const std::string libs = slurp(dir_ / "ldd.txt");
+  EXPECT_NE(libs.find("libc.so"), std::string::npos) << libs;
+  EXPECT_EQ(libs.find("Qt"), std::string::npos) << libs;
+}
+
 TEST_F(Cli, DownloadRunsTheWholeJobOnTheSimulator) {
   Result r = cli("download --instrument sim --yes " + kSmall);
   ASSERT_EQ(r.code, 0) << r.err;

@@ -36,6 +36,14 @@ TEST(Install, TheInstalledProgramRendersItsWindowsFromTheScratchPrefix) {
   EXPECT_TRUE(fs::exists(shots / "main_window.png"));
   EXPECT_TRUE(fs::exists(shots / "splash.png"));
   EXPECT_TRUE(fs::exists(shots / "about.png"));
+  for (const char* plot : {"spectrum", "waterfall", "ccdf", "iq", "iq-overlay", "eye", "scatter",
+                           "filter"})
+    EXPECT_TRUE(fs::exists(shots / ("plot_" + std::string(plot) + ".png"))) << plot;
+  // The installed kelvane-cli draws its plots through the installed desktop program beside it.
+  EXPECT_EQ(run("cd '" + work.string() + "' && '" + (prefix / "bin/kelvane-cli").string() +
+                "' plot ccdf --set trafficChannelPackets=1 --out ccdf.pdf >/dev/null"),
+            0);
+  EXPECT_TRUE(fs::exists(work / "ccdf.pdf"));
   fs::remove_all(scratch);
 }
 

@@ -2,15 +2,20 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "frame/parameter_file.hpp"
 #include "frame/window/menu_bar.hpp"
+#include "plots/plot_table.hpp"
 #include "registry/registry.hpp"
 #include "runtime/clock.hpp"
 #include "runtime/matfile.hpp"
+#include "runtime/text.hpp"
 #include "toolkit/dialogs.hpp"
 #include "toolkit/objects.hpp"
 #include "toolkit/properties.hpp"
@@ -261,6 +266,95 @@ void menuConfigSigGenIO(const Value& handles) {
     registry::setVariable("configuration", out[1]);
 }
 
+// ---- plots -----------------------------------------------------------------------------------
+
+// max(floor, x) where a text that is no number (NaN) counts as nothing: max(1, NaN) is 1.
+double atLeast(double floor, const std::string& text) {
+  const auto x = runtime::parseNumber(text);
+  return x && !std::isnan(*x) ? std::max(floor, *x) : floor;
+}
+
+double numberField(const char* variable, const char* field) {
+  const Value r = var(variable);
+  return r.isRecord() && r.hasField(field) && r.field(field).isReal() ? r.field(field).toDouble()
+                                                                      : 0;
+}
+
+// The symbol delay of the eye and scatter boxes in samples: min(1, max(0, delay)) symbols.
+double delaySamples(const std::string& text, double oversampling) {
+  return std::round(std::min(1.0, atLeast(0, text)) * oversampling);
+}
+
+// The inputs after (parent, title) of the plot that `callback` opens; none when the operator
+// cancelled its box. The samples are moved in (a long waveform is hundreds of megabytes).
+std::optional<std::vector<Value>> plotInputs(const std::string& callback, Value samples) {
+  const double rate = numberField("SigGenSettings", "SamplingRate");
+  // The frame's oversampling ratio is this application's parameters.oversampleRatio.
+  const double oversampling = numberField("parameters", "oversampleRatio");
+  const auto count = static_cast<double>(samples.numel());
+  auto inputs = [&samples](std::vector<Value> before, std::vector<Value> after = {}) {
+    before.push_back(std::move(samples));
+    for (Value& v : after)
+      before.push_back(std::move(v));
+    return std::optional<std::vector<Value>>(std::move(before));
+  };
+  if (callback == "menuPlotSpectrum_Callback") return inputs({Value::scalar(rate)});
+  if (callback == "menuPlotWaterfall_Callback")
+    return inputs({Value::scalar(rate), Value::scalar(count / rate / 200)});
+  if (callback == "menuPlotIQTime_Callback" || callback == "menuPlotIQTimeSameAxes_Callback")
+    return inputs(
+        {Value::scalar(rate), Value::scalar(callback == "menuPlotIQTime_Callback" ? 0 : 1)});
+  if (callback == "menuPlotCCDF_Callback") return inputs({});
+  if (callback == "menuPlotEyeDiagram_Callback") {
+    const auto in =
+        tk::dialogs().input("Eye Diagram Configuration",
+                            {"Enter number of symbols:", "Enter symbol delay (0-1):"}, {"1", "0"});
+    if (!in || in->size() < 2) return std::nullopt;
+    const double symbols =
+        std::min(std::round(atLeast(1, (*in)[0])), std::floor(count / oversampling));
+    const double n = symbols * oversampling;
+    return inputs({}, {Value::scalar(n), Value::scalar(n / rate),
+                       Value::scalar(delaySamples((*in)[1], oversampling))});
+  }
+  const auto in = tk::dialogs().input("Scatter Diagram Configuration",
+                                      {"Trace On (0|1):", "Enter symbol delay (0-1):"}, {"1", "0"});
+  if (!in || in->size() < 2) return std::nullopt;
+  const double trace = std::min(1.0, std::round(atLeast(0, (*in)[0])));
+  return inputs({}, {Value::scalar(oversampling),
+                     Value::scalar(delaySamples((*in)[1], oversampling)), Value::scalar(trace)});
+}
+
+// The plot actions: readiness, the title with the time, the samples as the 14-bit DAC plays
+// them, the plot operation of the plots' table by name, and the window kept in ClientWindows
+// so that Exit closes it.
+void plotAction(const std::string& callback, const Value& handles) {
+  const plots::PlotWindowKind* kind = plots::plotWindowKindForMenu(callback);
+  if (!kind || !checkWaveformReady(handles, "Plot")) return;
+  const auto clock = runtime::clockNow();
+  const Value when = registry::call(
+      "clock2str", {Value::row(std::vector<double>(clock.begin(), clock.end()))}, 1)[0];
+  const std::string title = textField(var("appInfo"), "Name") + " (" + when.str() + ")";
+  Value samples = registry::call("applyDacRes", {var("waveform"), Value::scalar(14)}, 1).at(0);
+  auto inputs = plotInputs(callback, std::move(samples));
+  if (!inputs) return;
+  std::vector<Value> args = {mainOf(handles), Value::text(title)};
+  for (Value& v : *inputs)
+    args.push_back(std::move(v));
+  Value fig;
+  {
+    Watch watch(callback == "menuPlotEyeDiagram_Callback" ? mainOf(handles) : Value());
+    fig = registry::call(std::string(kind->operation), std::move(args), 1).at(0);
+  }
+  if (!fig.isHandle()) return;  // the plot failed and said so
+  Value info = var("appInfo");
+  std::vector<Value> windows;
+  if (info.hasField("ClientWindows") && info.field("ClientWindows").isList())
+    windows = info.field("ClientWindows").items();
+  windows.push_back(fig);
+  info.setField("ClientWindows", Value::list(std::move(windows)));
+  registry::setVariable("appInfo", info);
+}
+
 }  // namespace
 
 void InitializeFigure(const Value& handles) {
@@ -400,6 +494,7 @@ void commonCallback(const std::string& callback, const Value& h, const Value& ha
          registry::call("KR_About", {handles.field("main"), var("appInfo")}, 0);
        }},
   };
+  if (plots::plotWindowKindForMenu(callback)) return plotAction(callback, handles);
   const auto it = kActions.find(callback);
   if (it == kActions.end())
     throw runtime::Error("The common frame has no action \"" + callback + "\".");
@@ -415,7 +510,7 @@ bool isCommonCallback(const std::string& callback) {
       "pbRefresh_Callback",           "menuHelpAbout_Callback"};
   for (const char* n : kNames)
     if (callback == n) return true;
-  return false;
+  return plots::plotWindowKindForMenu(callback) != nullptr;
 }
 
 }  // namespace kelvane::frame::window
