@@ -32,7 +32,7 @@ extern "C" void Qarn_FTM_c_libTerminate();
 namespace {
 
 const char* kUsage =
-    "usage: kelvane [Qt options] [--screenshots DIR]\n"
+    "usage: kelvane [Qt options] [--screenshots DIR] [--version]\n"
     "       kelvane -platform offscreen --plot KIND --out FILE [--params F] [--set N=V ...]\n"
     "               [--waveform traffic|control]\n"
     "Kelvane generates cdma2000 1xEV-DO forward-link test signals and plays them on a\n"
@@ -47,11 +47,27 @@ int runWhileMainWindowExists(QApplication& app) {
   return app.exec();
 }
 
+// Deletes the windows still open (hidden dialogs, the windows of --screenshots), so that the
+// program ends with nothing of its own left allocated.
+void deleteRemainingWindows() {
+  QList<QPointer<QWidget>> windows;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    windows.append(w);
+  for (const QPointer<QWidget>& w : windows)
+    delete w.data();  // a window deleted with its parent is null by now
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that it works without a display.
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("kelvane " KELVANE_VERSION);
+      return 0;
+    }
   kelvane::library::restartWithHugePages(argv);  // before anything is allocated for the plots
-  QApplication app(argc, argv);  // takes the Qt options out of argv
+  QApplication app(argc, argv);                  // takes the Qt options out of argv
   QApplication::setApplicationName("Kelvane");
   QApplication::setQuitOnLastWindowClosed(false);
   std::string screenshots;
@@ -87,6 +103,7 @@ int main(int argc, char** argv) {
       kelvane::registry::call("Qarn_FTM_c", {}, 0);
       code = runWhileMainWindowExists(app);
     }
+    deleteRemainingWindows();
     kelvane::library::installProcessHooks({});
     Qarn_FTM_c_libTerminate();
   } catch (const std::exception& e) {

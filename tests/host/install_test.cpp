@@ -22,6 +22,7 @@ TEST(Install, TheInstalledProgramRendersItsWindowsFromTheScratchPrefix) {
   ASSERT_EQ(run("cmake --install '" KELVANE_BUILD_DIR "' --prefix '" + prefix.string() + "'"), 0);
   const fs::path program = prefix / "bin/kelvane";
   ASSERT_TRUE(fs::exists(program));
+  EXPECT_EQ(run("'" + program.string() + "' --version | grep -q '^kelvane [0-9]'"), 0);
   EXPECT_TRUE(fs::exists(prefix / "bin/kelvane-cli"));
   EXPECT_TRUE(fs::exists(prefix / "share/kelvane/layouts/Qarn_FTM_GUI_c.ui"));
   EXPECT_TRUE(fs::exists(prefix / "share/kelvane/layouts/splash.jpg"));
@@ -36,8 +37,8 @@ TEST(Install, TheInstalledProgramRendersItsWindowsFromTheScratchPrefix) {
   EXPECT_TRUE(fs::exists(shots / "main_window.png"));
   EXPECT_TRUE(fs::exists(shots / "splash.png"));
   EXPECT_TRUE(fs::exists(shots / "about.png"));
-  for (const char* plot : {"spectrum", "waterfall", "ccdf", "iq", "iq-overlay", "eye", "scatter",
-                           "filter"})
+  for (const char* plot :
+       {"spectrum", "waterfall", "ccdf", "iq", "iq-overlay", "eye", "scatter", "filter"})
     EXPECT_TRUE(fs::exists(shots / ("plot_" + std::string(plot) + ".png"))) << plot;
   // The installed kelvane-cli draws its plots through the installed desktop program beside it.
   EXPECT_EQ(run("cd '" + work.string() + "' && '" + (prefix / "bin/kelvane-cli").string() +

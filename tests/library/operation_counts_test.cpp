@@ -1,6 +1,6 @@
-// The library's 115 operations with the counts the Parts give them: the registry's declarations
-// against a list written here from the Parts, and every operation built in the desktop library
-// (the command-line tool builds all but the window operations).
+// The library's 115 operations with their documented counts: the registry's declarations
+// against a list written here from the documented interfaces, and every operation built in the
+// desktop library (the command-line tool builds all but the window operations).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -19,26 +19,26 @@ struct Counts {
   int outputs;
 };
 
-// In the registry's order (Part 5.4). Where the counts come from:
-// - Part 5.4's table: Qarn_FTM_c (0, 0); the dispatchers and external modules (-1, -1); the
+// In the registry's order, written from the documented interfaces rather than read from the
+// registry. Where the counts come from:
+// - The module table: Qarn_FTM_c (0, 0); the dispatchers and external modules (-1, -1); the
 //   dialogs returning (response, config) (-1, 2); Qarn_FwdModulatedWaveform (10, 2); the
-//   instrument I/O; the turbo coder's parts; remez2 (-4, 3); lfsr; the six plot windows.
-// - Parts 1.x, 2.x, 4.x, 5.3: the interfaces of the signal chain, coding, instrument and file
-//   operations (e.g. Qarn_FwdTrfChnModParams (1, 1), Qarn_ChannelNumberToFrequency (3, 1),
-//   saveMornathWaveform (3, 1), applyDacRes (2, 1), clock2str (1, 1)).
-// - Part 3.7: KR_Splash () -> handle and "called with any argument it does nothing" (-1, 1);
-//   loadFigure (2, 1), positionChildWindow (2, 0), resizeAllFonts (1, 0), KR_About (2, 0),
-//   openfig (2, 1), guihandles (1, 1), guidata (2, 1), imread (file, "jpg") -> image (2, 1),
-//   readjpg, which imread hands the file name and which returns the image (1, 1), movegui
-//   (window, position) (2, 0), isvarname and iskeyword (1, 1). Part 5.1: KR_AddMenu (1, 1).
-// - Part 6.1: KR_Zoom and KR_Rotate take no inputs and give none (0, 0). Part 6.4:
+//   instrument I/O; the turbo coder's parts; remez2 (-4, 3); lfsr; the six plot windows; buffer.
+// - The signal chain, coding, instrument and file operations (e.g. Qarn_FwdTrfChnModParams
+//   (1, 1), Qarn_ChannelNumberToFrequency (3, 1), saveMornathWaveform (3, 1), applyDacRes (2, 1),
+//   clock2str (1, 1)).
+// - The window helpers: KR_Splash () -> handle and "called with any argument it does nothing"
+//   (-1, 1); loadFigure (2, 1), positionChildWindow (2, 0), resizeAllFonts (1, 0), KR_About
+//   (2, 0), openfig (2, 1), guihandles (1, 1), guidata (2, 1), imread (file, "jpg") -> image
+//   (2, 1), readjpg, which imread hands the file name and which returns the image (1, 1),
+//   movegui (window, position) (2, 0), isvarname and iskeyword (1, 1); KR_AddMenu (1, 1).
+// - The plot frame: KR_Zoom and KR_Rotate take no inputs and give none (0, 0);
 //   eyediagram(x, n, period, offset, plotstring, h) -> figure (6, 1), scatterplot(x, n, offset,
 //   plotstring, h) -> figure (5, 1).
-// - Subsystem 7, "not specified further": the standard forms of subplot, title, xlabel,
-//   ylabel, clf and waterfall (a variable list, one output), freqz (-1, -1), freqzplot (-1, 0),
-//   psdoptions (-1, -1), datawrap (x, n) and dividenowarn (num, den) (2, 1), buffer (-1, -1,
-//   Part 5.4), db (-1, 1).
-constexpr std::array<Counts, 115> kFromTheParts{{
+// - The generic routines, in their standard forms: subplot, title, xlabel, ylabel, clf and
+//   waterfall (a variable list, one output), freqz (-1, -1), freqzplot (-1, 0), psdoptions
+//   (-1, -1), datawrap (x, n) and dividenowarn (num, den) (2, 1), buffer (-1, -1), db (-1, 1).
+constexpr std::array<Counts, 115> kDocumentedCounts{{
     {"Qarn_FTM_c", 0, 0},
     {"Qarn_FTM_GUI_c", -1, -1},
     {"KR_AddMenu", 1, 1},
@@ -156,13 +156,13 @@ constexpr std::array<Counts, 115> kFromTheParts{{
     {"signal/private/db", -1, 1},
 }};
 
-TEST(OperationCounts, TheRegistryDeclaresTheCountsOfTheParts) {
+TEST(OperationCounts, TheRegistryDeclaresTheDocumentedCounts) {
   const auto declared = libraryDeclarations();
-  ASSERT_EQ(declared.size(), kFromTheParts.size());
+  ASSERT_EQ(declared.size(), kDocumentedCounts.size());
   for (std::size_t i = 0; i < declared.size(); ++i) {
-    EXPECT_EQ(declared[i].name, kFromTheParts[i].name) << "position " << i + 1;
-    EXPECT_EQ(declared[i].maxInputs, kFromTheParts[i].inputs) << kFromTheParts[i].name;
-    EXPECT_EQ(declared[i].maxOutputs, kFromTheParts[i].outputs) << kFromTheParts[i].name;
+    EXPECT_EQ(declared[i].name, kDocumentedCounts[i].name) << "position " << i + 1;
+    EXPECT_EQ(declared[i].maxInputs, kDocumentedCounts[i].inputs) << kDocumentedCounts[i].name;
+    EXPECT_EQ(declared[i].maxOutputs, kDocumentedCounts[i].outputs) << kDocumentedCounts[i].name;
   }
 }
 
@@ -172,8 +172,8 @@ TEST(OperationCounts, EveryOperationIsBuiltInTheDesktopLibrary) {
   ASSERT_EQ(entries.size(), 115u);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     EXPECT_TRUE(entries[i].built()) << entries[i].name;
-    EXPECT_EQ(entries[i].maxInputs, kFromTheParts[i].inputs) << entries[i].name;
-    EXPECT_EQ(entries[i].maxOutputs, kFromTheParts[i].outputs) << entries[i].name;
+    EXPECT_EQ(entries[i].maxInputs, kDocumentedCounts[i].inputs) << entries[i].name;
+    EXPECT_EQ(entries[i].maxOutputs, kDocumentedCounts[i].outputs) << entries[i].name;
   }
   Qarn_FTM_c_libTerminate();
 }
