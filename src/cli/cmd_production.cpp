@@ -214,8 +214,10 @@ std::string identify(const app::AppState& state, const SessionOptions& options) 
     printError("the signal generator did not identify itself: " + s.message);
     return {};
   }
-  if (!options.json && !options.quiet)
+  if (!options.json && !options.quiet) {
     std::printf("signal generator: %s\n", terminalText(s.message).c_str());
+    std::fflush(stdout);  // before the progress lines on standard error
+  }
   return s.message;
 }
 
