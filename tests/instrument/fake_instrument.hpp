@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -43,6 +44,8 @@ class FakeInstrument {
     bool closeOnNextMessage = false;                 // close after the next message, unanswered
     std::size_t readBytes = 256 * 1024;              // largest read
     int receiveBuffer = 0;                           // SO_RCVBUF of accepted sockets (0: system)
+    // A pause before the first read of a connection: the client's socket buffers fill meanwhile.
+    std::chrono::milliseconds firstReadPause{0};
   };
 
   // Listens on 127.0.0.1 with a free port.
@@ -176,9 +179,15 @@ class FakeInstrument {
         conn_ = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
         if (conn_ >= 0) {
           ++connections_;
-          std::lock_guard lock(m_);
-          if (b_.receiveBuffer > 0)
-            ::setsockopt(conn_, SOL_SOCKET, SO_RCVBUF, &b_.receiveBuffer, sizeof b_.receiveBuffer);
+          std::chrono::milliseconds pause;
+          {
+            std::lock_guard lock(m_);
+            if (b_.receiveBuffer > 0)
+              ::setsockopt(conn_, SOL_SOCKET, SO_RCVBUF, &b_.receiveBuffer,
+                           sizeof b_.receiveBuffer);
+            pause = b_.firstReadPause;
+          }
+          std::this_thread::sleep_for(pause);
         }
         continue;
       }

@@ -177,6 +177,9 @@ TEST(LanTransport, PartialSendsAreResumedUntilEveryByteIsOut) {
   fake.change([](auto& b) {
     b.receiveBuffer = 64 * 1024;
     b.readBytes = 4096;
+    // Nothing is read at first, so the system cannot take the whole write at once whatever
+    // size it has grown the sending buffer to.
+    b.firstReadPause = std::chrono::milliseconds(200);
   });
   const std::size_t n = 1 << 20;
   std::vector<C> iq(n);
