@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 namespace kelvane::instrument {
@@ -88,6 +89,21 @@ void encodeIqWords(std::span<const std::complex<double>> iq, double scale, std::
   }
   for (; i < n; ++i)
     put(p + 2 * i, x[i], scale);
+}
+
+void encodeMarkerBytes(std::span<const std::uint8_t> markers, std::span<char> out) {
+  if (out.size() != markers.size()) throw std::invalid_argument("encodeMarkerBytes: output size");
+  // Eight bytes at a time.
+  constexpr std::uint64_t kMarkerBits = 0x0303030303030303ull;
+  std::size_t i = 0;
+  for (; i + 8 <= out.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, markers.data() + i, 8);
+    w &= kMarkerBits;
+    std::memcpy(out.data() + i, &w, 8);
+  }
+  for (; i < out.size(); ++i)
+    out[i] = static_cast<char>(markers[i] & 0x3);
 }
 
 std::string definiteLengthHeader(std::uint64_t bytes) {

@@ -20,6 +20,10 @@ double normScaleForPeak(double peak);
 // signed 16-bit word, limited to +-32767: 4 bytes a sample, out.size() == 4 * iq.size().
 void encodeIqWords(std::span<const std::complex<double>> iq, double scale, std::span<char> out);
 
+// Writes the marker byte of each sample with only its two marker bits (bit 0 marker 1, bit 1
+// marker 2): out.size() == markers.size().
+void encodeMarkerBytes(std::span<const std::uint8_t> markers, std::span<char> out);
+
 // "#<d><len>" for a block of `bytes` bytes (1 <= d <= 9): 10 bytes give "#210". Lengths of
 // 10^9 bytes and more have no definite-length form.
 std::string definiteLengthHeader(std::uint64_t bytes);

@@ -602,8 +602,7 @@ Status storeWaveform(Scpi& scpi, const DownloadData& d) {
     });
     confirmBlock(scpi, waveform, "the waveform \"" + name + "\"", 4 * n);
     writer.writeBlock(markers + ",", n, [&](std::uint64_t offset, std::span<char> out) {
-      for (std::size_t k = 0; k < out.size(); ++k)
-        out[k] = static_cast<char>(d.markers[offset + k] & 0x3);
+      encodeMarkerBytes(d.markers.subspan(offset, out.size()), out);
     });
     confirmBlock(scpi, markers, "the markers of the waveform \"" + name + "\"", n);
   } catch (const LinkDown& down) {

@@ -1,10 +1,16 @@
 #include "simulator/instrument_model.hpp"
 
+#include <immintrin.h>
+
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <tuple>
+#include <utility>
 
 namespace kelvane::simulator {
 
@@ -489,6 +495,51 @@ std::size_t Instrument::usedSamples() const {
   return static_cast<std::size_t>((usedBytes() + 3) / 4);
 }
 
+namespace {
+// The largest |word| of big-endian 16-bit words, eight words at a time.
+long peakWord(const Bytes& bytes) {
+  const std::uint8_t* p = bytes.data();
+  const std::size_t words = bytes.size() / 2;
+  const __m128i swap = _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+  __m128i hi = _mm_setzero_si128();
+  __m128i lo = _mm_setzero_si128();
+  std::size_t i = 0;
+  for (; i + 8 <= words; i += 8) {
+    const __m128i w =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * i)), swap);
+    hi = _mm_max_epi16(hi, w);
+    lo = _mm_min_epi16(lo, w);
+  }
+  alignas(16) std::int16_t his[8], los[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(his), hi);
+  _mm_store_si128(reinterpret_cast<__m128i*>(los), lo);
+  long peak = 0;
+  for (int k = 0; k < 8; ++k)
+    peak = std::max({peak, long{his[k]}, -long{los[k]}});
+  for (; i < words; ++i)
+    peak = std::max(peak, std::labs(static_cast<std::int16_t>(p[2 * i] << 8 | p[2 * i + 1])));
+  return peak;
+}
+
+// Samples with marker 1 (bit 0) and with marker 2 (bit 1) set, eight bytes at a time.
+std::pair<std::size_t, std::size_t> markerCounts(const Bytes& bytes) {
+  std::size_t one = 0;
+  std::size_t two = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, bytes.data() + i, 8);
+    one += static_cast<std::size_t>(std::popcount(w & 0x0101010101010101ull));
+    two += static_cast<std::size_t>(std::popcount(w & 0x0202020202020202ull));
+  }
+  for (; i < bytes.size(); ++i) {
+    one += bytes[i] & 1u;
+    two += (bytes[i] >> 1) & 1u;
+  }
+  return {one, two};
+}
+}  // namespace
+
 void Instrument::store(const std::string& target, Block& block) {
   const bool isMarker = target.starts_with("MKR1:");
   const std::string name = target.substr(5);
@@ -504,21 +555,9 @@ void Instrument::store(const std::string& target, Block& block) {
   File f;
   f.samples = isMarker ? bytes : bytes / 4;
   if (isMarker) {
-    for (std::uint8_t b : block.data) {
-      f.marker1 += b & 1u;
-      f.marker2 += (b >> 1) & 1u;
-    }
+    std::tie(f.marker1, f.marker2) = markerCounts(block.data);
   } else {
-    // Largest and smallest word in one pass the compiler vectorises.
-    const std::uint8_t* p = block.data.data();
-    int hi = 0;
-    int lo = 0;
-    for (std::size_t i = 0; i < bytes; i += 2) {
-      const int w = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[i] << 8 | p[i + 1]));
-      hi = w > hi ? w : hi;
-      lo = w < lo ? w : lo;
-    }
-    f.peak = std::max(hi, -lo);
+    f.peak = peakWord(block.data);
   }
   f.crc = block.crc;
   f.bytes = std::move(block.data);
@@ -846,7 +885,7 @@ std::optional<std::vector<std::uint8_t>> Instrument::markerBytes(const std::stri
   std::lock_guard lock(mutex_);
   const auto it = markers_.find(name);
   if (it == markers_.end()) return std::nullopt;
-  return it->second.bytes;
+  return std::vector<std::uint8_t>(it->second.bytes.begin(), it->second.bytes.end());
 }
 
 }  // namespace kelvane::simulator

@@ -89,7 +89,7 @@ class Instrument {
     bool modulation = false;
   };
   struct File {
-    std::vector<std::uint8_t> bytes;
+    Bytes bytes;
     std::uint32_t crc = 0;
     std::size_t samples = 0;
     long peak = 0;            // WFM1: largest |word|

@@ -24,7 +24,7 @@ void MessageReader::startBlock(std::uint64_t length, bool indefinite) {
   b.indefinite = indefinite;
   b.discarded = !indefinite && length > keepLimit_;
   b.crc = crc32Begin();
-  if (!b.discarded && !indefinite) b.data.reserve(static_cast<std::size_t>(length));
+  if (!b.discarded && !indefinite) b.data.resize(static_cast<std::size_t>(length));  // unwritten
   current_.blocks.push_back(std::move(b));
   blockLength_ = length;
   blockReceived_ = 0;
@@ -32,20 +32,41 @@ void MessageReader::startBlock(std::uint64_t length, bool indefinite) {
 
 void MessageReader::appendBlock(const char* data, std::size_t n) {
   Block& b = current_.blocks.back();
-  blockReceived_ += n;
   if (b.indefinite) {
     b.length += n;
     if (b.length > keepLimit_) b.discarded = true;
+    if (!b.discarded) b.data.insert(b.data.end(), data, data + n);
+  } else if (!b.discarded) {
+    std::memcpy(b.data.data() + blockReceived_, data, n);
   }
+  countBlockBytes(n);
+}
+
+// Counts `n` bytes that are in place at the end of the block's data (or not kept).
+void MessageReader::countBlockBytes(std::size_t n) {
+  Block& b = current_.blocks.back();
+  const std::size_t at = static_cast<std::size_t>(b.indefinite ? b.length - n : blockReceived_);
+  blockReceived_ += n;
   if (b.discarded) {
     // A block that outgrew the limit keeps neither bytes nor checksum, however its bytes came.
-    std::vector<std::uint8_t>().swap(b.data);
+    Bytes().swap(b.data);
     b.crc = crc32Begin();
     return;
   }
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
-  b.data.insert(b.data.end(), bytes, bytes + n);
-  b.crc = crc32Update(b.crc, {bytes, n});
+  b.crc = crc32Update(b.crc, {b.data.data() + at, n});
+}
+
+std::span<char> MessageReader::blockRoom() {
+  if (state_ != State::BlockData) return {};
+  Block& b = current_.blocks.back();
+  if (b.discarded) return {};
+  return {reinterpret_cast<char*>(b.data.data()) + blockReceived_,
+          static_cast<std::size_t>(blockLength_ - blockReceived_)};
+}
+
+void MessageReader::blockFilled(std::size_t n) {
+  countBlockBytes(n);
+  if (blockReceived_ == blockLength_) state_ = State::Text;
 }
 
 void MessageReader::finish(const std::function<void(Message&&)>& onMessage) {

@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "simulator/block_memory.hpp"
+
 namespace kelvane::simulator {
 
 struct Block {
   std::size_t textOffset = 0;      // position in Message::text just after the block's header
   std::uint64_t length = 0;        // bytes in the block
-  std::vector<std::uint8_t> data;  // the bytes; empty when discarded
+  Bytes data;                      // the bytes; empty when discarded
   bool discarded = false;          // longer than the reader keeps: counted, not stored
   bool indefinite = false;         // "#0" form: the bytes up to the message's line feed
   std::uint32_t crc = 0;           // CRC-32 of the bytes (kept blocks only)
@@ -43,6 +45,13 @@ class MessageReader {
   Result feed(std::span<const char> bytes, const std::function<void(Message&&)>& onMessage,
               std::optional<std::uint64_t> cutAfter = std::nullopt);
 
+  // Room for the rest of a definite block being kept, so that a socket reads it straight into
+  // the block: a 60 MB waveform is then copied once, not twice. Empty when no such block is being
+  // read.
+  std::span<char> blockRoom();
+  // `n` bytes were read into blockRoom().
+  void blockFilled(std::size_t n);
+
   // True between the first byte of a message and its line feed.
   bool midMessage() const { return state_ != State::Text || !current_.text.empty(); }
 
@@ -68,6 +77,7 @@ class MessageReader {
   void appendText(char c);
   void startBlock(std::uint64_t length, bool indefinite);
   void appendBlock(const char* data, std::size_t n);
+  void countBlockBytes(std::size_t n);
   void finish(const std::function<void(Message&&)>& onMessage);
 };
 

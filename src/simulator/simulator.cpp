@@ -117,8 +117,14 @@ struct Simulator::Impl {
     };
     while (alive) {
       if (!wait(fd, POLLIN)) break;
-      const long n = socket ? ::recv(fd, buffer.data(), buffer.size(), 0)
-                            : ::read(fd, buffer.data(), buffer.size());
+      // Only a network connection can be dropped; the pty is always there.
+      const auto cut = socket ? instrument.cutAfter() : std::nullopt;
+      // The bulk of a block goes straight into its place; the rest through the buffer.
+      const std::span<char> room = cut ? std::span<char>() : reader.blockRoom();
+      const bool direct = room.size() >= kReadBuffer / 4;
+      char* const into = direct ? room.data() : buffer.data();
+      const std::size_t size = direct ? room.size() : buffer.size();
+      const long n = socket ? ::recv(fd, into, size, 0) : ::read(fd, into, size);
       if (n == 0) break;
       if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
@@ -129,8 +135,10 @@ struct Simulator::Impl {
         }
         break;
       }
-      // Only a network connection can be dropped; the pty is always there.
-      const auto cut = socket ? instrument.cutAfter() : std::nullopt;
+      if (direct) {
+        reader.blockFilled(static_cast<std::size_t>(n));
+        continue;
+      }
       if (reader.feed({buffer.data(), static_cast<std::size_t>(n)}, onMessage, cut) ==
           MessageReader::Result::Cut) {
         instrument.noteCut();

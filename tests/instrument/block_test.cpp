@@ -104,5 +104,20 @@ TEST(Block, VectorisedEncodingIsTheOneValueAtATimeRounding) {
   EXPECT_EQ(normScaleForPeak(2), 32767.0 / 2);
 }
 
+// Only the two marker bits go out, for every length (whole words of eight and a tail).
+TEST(Block, MarkerBytesKeepOnlyTheTwoMarkerBits) {
+  for (std::size_t n : {0u, 1u, 7u, 8u, 9u, 23u, 1000u}) {
+    std::vector<std::uint8_t> markers(n);
+    for (std::size_t i = 0; i < n; ++i)
+      markers[i] = static_cast<std::uint8_t>(i * 37 + 5);
+    std::vector<char> out(n, 'x');
+    encodeMarkerBytes(markers, out);
+    for (std::size_t i = 0; i < n; ++i)
+      ASSERT_EQ(out[i], static_cast<char>(markers[i] & 3)) << "length " << n << " at " << i;
+  }
+  std::vector<char> wrong(3);
+  EXPECT_THROW(encodeMarkerBytes(std::vector<std::uint8_t>(4), wrong), std::invalid_argument);
+}
+
 }  // namespace
 }  // namespace kelvane::instrument

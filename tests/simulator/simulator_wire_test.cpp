@@ -289,6 +289,50 @@ TEST_F(SimulatorWire, DownloadDecodesBackWithAwkwardBytesAndArrival) {
   EXPECT_FALSE(sim_.waveformWords("none"));
 }
 
+// Blocks of megabytes are read straight into their place; the end of a block and the next
+// message arrive in one piece. The bytes, checksums, peak and marker counts must not notice.
+TEST(SimulatorLargeBlocks, ReadStraightIntoPlaceKeepEveryByteAndCount) {
+  Simulator sim;
+  sim.start();
+  TcpClient c(sim.port());
+  constexpr std::size_t kSamples = 600'001;  // words not a multiple of eight: a tail of two
+  auto words = wire::awkwardWords(kSamples);
+  words.back() = -32768;  // the peak, in the tail
+  const std::string data = wire::bigEndian(words);
+  std::string markers(kSamples, '\0');
+  std::size_t m1 = 0, m2 = 0;
+  for (std::size_t i = 0; i < kSamples; ++i) {
+    markers[i] = static_cast<char>((i * 7 + i / 3) % 5 == 0 ? 3 : (i % 11 == 0 ? 2 : i % 13 == 0));
+    m1 += markers[i] & 1;
+    m2 += (markers[i] >> 1) & 1;
+  }
+  const std::string first = ":MMEM:DATA \"WFM1:big\"," + wire::block(data) + "\n";
+  const std::string second = ":MMEM:DATA \"MKR1:big\"," + wire::block(markers) + "\n*OPC?\n";
+  // The waveform in three pieces with pauses; the markers and the query in one send.
+  const std::size_t third = first.size() / 3;
+  c.send(first.substr(0, third));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  c.send(first.substr(third, third));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  c.send(first.substr(2 * third) + second);
+  EXPECT_EQ(c.readLine(), "1");
+  EXPECT_TRUE(c.errors().empty());
+
+  EXPECT_EQ(sim.waveformWords("big"), words);
+  EXPECT_EQ(sim.markerBytes("big"), std::vector<std::uint8_t>(markers.begin(), markers.end()));
+  const auto s = sim.state();
+  const auto crc = [](const std::string& b) {
+    return crc32End(crc32Update(
+        crc32Begin(), std::span(reinterpret_cast<const std::uint8_t*>(b.data()), b.size())));
+  };
+  EXPECT_EQ(s["files"]["WFM1"]["big"]["peak"], 32768);
+  EXPECT_EQ(s["files"]["WFM1"]["big"]["crc32"], crc(data));
+  EXPECT_EQ(s["files"]["MKR1"]["big"]["crc32"], crc(markers));
+  EXPECT_EQ(s["files"]["MKR1"]["big"]["marker1Samples"], m1);
+  EXPECT_EQ(s["files"]["MKR1"]["big"]["marker2Samples"], m2);
+  sim.stop();
+}
+
 TEST_F(SimulatorWire, FileNamesInSequencesAndSelection) {
   TcpClient c(sim_.port());
   download(c, "a", {1, 2});
