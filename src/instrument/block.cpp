@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
+
+#include "instrument/block_paths.hpp"
 
 namespace kelvane::instrument {
 
@@ -69,15 +73,45 @@ inline __m128i wordsOf(__m128d x, __m128d scale) {
 }
 }  // namespace
 
+namespace {
+enum class EncoderPath { Sse, Avx2, Avx512 };
+
+// The widest path the processor has, or the one KELVANE_SIMD names ("sse", "avx2", "avx512")
+// when the processor has it. Read at every call, so a test may switch paths.
+EncoderPath encoderPath() {
+  static const bool avx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  static const bool avx512 = avx2 && __builtin_cpu_supports("avx512f");
+  const char* env = std::getenv("KELVANE_SIMD");
+  const std::string_view want = env ? env : "";
+  if (want == "sse") return EncoderPath::Sse;
+  if (want == "avx2" && avx2) return EncoderPath::Avx2;
+  return avx512 ? EncoderPath::Avx512 : avx2 ? EncoderPath::Avx2 : EncoderPath::Sse;
+}
+}  // namespace
+
 void encodeIqWords(std::span<const std::complex<double>> iq, double scale, std::span<char> out) {
   if (out.size() != 4 * iq.size()) throw std::invalid_argument("encodeIqWords: output size");
   const double* x = reinterpret_cast<const double*>(iq.data());
   const std::size_t n = 2 * iq.size();  // components
   char* p = out.data();
+  std::size_t i = 0;
+  switch (encoderPath()) {
+    case EncoderPath::Avx512:
+      i = paths::encodeWordsAvx512(x, n, scale, p);
+      break;
+    case EncoderPath::Avx2:
+      i = paths::encodeWordsAvx2(x, n, scale, p);
+      break;
+    case EncoderPath::Sse:
+      break;
+  }
+  // The rest eight components at a time, then one at a time.
   const __m128d s = _mm_set1_pd(scale);
   // Big-endian: the two bytes of every 16-bit word swapped.
   const __m128i swap = _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
-  std::size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     const __m128i a = _mm_unpacklo_epi64(wordsOf(_mm_loadu_pd(x + i), s),
                                          wordsOf(_mm_loadu_pd(x + i + 2), s));

@@ -23,6 +23,7 @@
 #include "instrument/block.hpp"
 #include "synthesis/fir_paths.hpp"
 #include "toolkit/dialogs.hpp"
+#include "support/scoped_env.hpp"
 
 namespace kelvane::app {
 namespace {
@@ -117,27 +118,7 @@ void expectSums(const char* what, const Sums& got, const Sums& want, const std::
   EXPECT_EQ(got.words, want.words) << what << " words, " << where;
 }
 
-// Sets an environment variable for a scope and restores what it was.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using kelvane::testing::ScopedEnv;
 
 void expectAllRecorded(const std::string& how) {
   for (const Expected& e : kExpected) {

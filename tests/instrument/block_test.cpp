@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "instrument/block.hpp"
+#include "support/scoped_env.hpp"
 #include "test_support.hpp"
 
 namespace kelvane::instrument {
@@ -72,10 +73,7 @@ void referenceWord(double x, double scale, char* out) {
   out[1] = static_cast<char>(u & 0xff);
 }
 
-// The vectorised encoder gives the reference's bytes for halves either side of zero, values
-// just below and above a half, the limits and beyond them, at every length (the vector body and
-// the remainder), and the scale found by the vectorised peak search is the scalar one.
-TEST(Block, VectorisedEncodingIsTheOneValueAtATimeRounding) {
+void encodesLikeTheReference() {
   std::vector<std::complex<double>> iq;
   const double specials[] = {0.5,     -0.5,    1.5,     -1.5,   2.4999999, -2.4999999, 2.5000001,
                              32766.5, -32766.5, 32767.4, 40000,  -40000,    0,          -0.0,
@@ -99,6 +97,28 @@ TEST(Block, VectorisedEncodingIsTheOneValueAtATimeRounding) {
     for (const auto& z : part)
       peak = std::max({peak, std::fabs(z.real()), std::fabs(z.imag())});
     EXPECT_EQ(normScale(part), normScaleForPeak(peak)) << n;
+  }
+}
+
+// The instruction-set paths of the encoder this processor has (KELVANE_SIMD names them).
+std::vector<const char*> encoderPaths() {
+  std::vector<const char*> paths{"sse"};
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) paths.push_back("avx2");
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f"))
+    paths.push_back("avx512");
+  return paths;
+}
+
+// The vectorised encoder gives the reference's bytes for halves either side of zero, values
+// just below and above a half, the limits and beyond them, at every length (the vector bodies
+// and the remainders) on every instruction-set path, and the scale found by the vectorised peak
+// search is the scalar one.
+TEST(Block, VectorisedEncodingIsTheOneValueAtATimeRounding) {
+  for (const char* path : encoderPaths()) {
+    SCOPED_TRACE(path);
+    const kelvane::testing::ScopedEnv simd("KELVANE_SIMD", path);
+    encodesLikeTheReference();
   }
   EXPECT_EQ(normScaleForPeak(0), 0.0);
   EXPECT_EQ(normScaleForPeak(2), 32767.0 / 2);

@@ -20,34 +20,12 @@
 #include "synthesis/phase_eq.hpp"
 #include "synthesis/sample_summary.hpp"
 #include "synthesis/waveform.hpp"
+#include "support/scoped_env.hpp"
 
 namespace kelvane::synthesis {
 namespace {
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using kelvane::testing::ScopedEnv;
 
 TEST(Parallel, EveryTaskRunsOnceWithAnyThreadCountAndNesting) {
   for (const char* threads : {"1", "2", "4"}) {
