@@ -157,6 +157,7 @@ void printError(const std::string& message) {
 
 int main(int argc, char** argv) {
   using namespace kelvane::cli;
+  kelvane::library::keepFreedMemoryForReuse();
   CLI::App app{
       "kelvane-cli computes the cdma2000 1xEV-DO forward-link test waveforms, downloads them into "
       "a vector signal generator's ARB memory and plays the sequence, as the desktop program "

@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   kelvane::library::restartWithHugePages(argv);  // before anything is allocated for the plots
+  kelvane::library::keepFreedMemoryForReuse();
   QApplication app(argc, argv);                  // takes the Qt options out of argv
   QApplication::setApplicationName("Kelvane");
   QApplication::setQuitOnLastWindowClosed(false);

@@ -1,5 +1,6 @@
 #include "library/process.hpp"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,6 +19,12 @@ void installProcessHooks(ProcessHooks hooks) {
     };
   synthesis::setWarningSink(std::move(hooks.warnings));
   instrument::setTransportSettings(hooks.transport.value_or(instrument::TransportSettings{}));
+}
+
+void keepFreedMemoryForReuse() {
+  // Fixed thresholds also stop glibc from adjusting them as blocks come and go.
+  ::mallopt(M_MMAP_THRESHOLD, 4 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 32 << 20);
 }
 
 void restartWithHugePages(char** argv) {

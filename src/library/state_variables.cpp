@@ -76,13 +76,19 @@ void bindStateVariables(registry::Variables& vars, std::shared_ptr<AppState> sta
       [](AppState& st, const Value& v) { setSamples(st.traffic, samplesFromValue(v, "trafficWaveform")); });
   bind(
       "trafficMarkers", [](AppState& st) { return markersToValue(st.traffic.markers); },
-      [](AppState& st, const Value& v) { st.traffic.markers = markersFromValue(v, "trafficMarkers"); });
+      [](AppState& st, const Value& v) {
+        const auto m = markersFromValue(v, "trafficMarkers");
+        st.traffic.markers.assign(m.begin(), m.end());
+      });
   bind(
       "controlWaveform", [](AppState& st) { return samplesToValue(st.control.samples); },
       [](AppState& st, const Value& v) { setSamples(st.control, samplesFromValue(v, "controlWaveform")); });
   bind(
       "controlMarkers", [](AppState& st) { return markersToValue(st.control.markers); },
-      [](AppState& st, const Value& v) { st.control.markers = markersFromValue(v, "controlMarkers"); });
+      [](AppState& st, const Value& v) {
+        const auto m = markersFromValue(v, "controlMarkers");
+        st.control.markers.assign(m.begin(), m.end());
+      });
 }
 
 }  // namespace kelvane::library

@@ -64,5 +64,7 @@ struct UninitializedAllocator {
 };
 
 using Samples = std::vector<std::complex<double>, UninitializedAllocator<std::complex<double>>>;
+// The marker row of a waveform, one byte a sample, on the same terms.
+using MarkerBytes = std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>>;
 
 }  // namespace kelvane::synthesis

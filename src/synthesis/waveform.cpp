@@ -83,18 +83,17 @@ Waveform Qarn_FwdModulatedWaveform(std::span<const PacketRecord> packets, const 
   const std::size_t macRows = std::max(mac.rpcBits.rows, mac.raBits.size());
   if (macRows > 0) checkMacInputs(mac, macRows, S);
 
-  // The chip matrix, one 2048-chip slot after the other (its serialised form).
-  // The packets are coded independently, one task each.
-  std::vector<std::vector<cd>> coded(packets.size());
-  parallelFor(packets.size(),
-              [&](std::size_t i) { coded[i] = transmitChips(packets[i], formats[i]); });
-  std::vector<cd> chips(S * kSlotChips);
-  for (std::size_t i = 0; i < packets.size(); ++i) {
-    const std::size_t first = static_cast<std::size_t>(
+  // The chip matrix, one 2048-chip slot after the other (its serialised form), on huge pages.
+  // The packets are coded independently, one task each, and each task places its chips in the
+  // packet's own slots, so the tasks write disjoint parts.
+  Samples chips(S * kSlotChips, cd{});
+  std::vector<std::size_t> firstSlots(packets.size());
+  for (std::size_t i = 0; i < packets.size(); ++i)
+    firstSlots[i] = static_cast<std::size_t>(
         std::find(slotMap.begin(), slotMap.end(), i + 1) - slotMap.begin());
-    placeTransmitChips(chips, first, coded[i]);
-    coded[i] = {};
-  }
+  parallelFor(packets.size(), [&](std::size_t i) {
+    placeTransmitChips(chips, firstSlots[i], transmitChips(packets[i], formats[i]));
+  });
   const std::vector<double> zeroRpc(kRpcChannels, 0.0);
   for (std::size_t k = 0; k < macRows; ++k) {
     const std::vector<double> bits = k < mac.rpcBits.rows ? mac.rpcBits.row(k) : zeroRpc;

@@ -36,7 +36,7 @@ struct MacInputs {
 struct Waveform {
   Samples samples;  // I + jQ, S * 2048 * oversampleRatio samples
   // One byte a sample: bit 0 marker 1 (half-slot timing), bit 1 marker 2 (RF gate).
-  std::vector<std::uint8_t> markers;
+  MarkerBytes markers;
   // The peaks and power of `samples`, gathered as the synthesis produced them; empty when the
   // samples came from elsewhere (whoever replaces the samples resets it).
   std::optional<SampleSummary> summary;

@@ -93,7 +93,9 @@ TEST_F(StateVariables, WaveformResultsAreAComplexRowAndATwoRowMarkerMatrix) {
   // Samples set by name carry no summary of the synthesis: the download searches them.
   EXPECT_FALSE(state_->control.summary.has_value());
   vars_.set("controlMarkers", Value::matrix(2, 2, {0, 1, 1, 0}));
-  EXPECT_EQ(state_->control.markers, (std::vector<std::uint8_t>{2, 1}));
+  EXPECT_EQ(std::vector<std::uint8_t>(state_->control.markers.begin(),
+                                      state_->control.markers.end()),
+            (std::vector<std::uint8_t>{2, 1}));
   vars_.set("controlMarkers", Value());
   EXPECT_TRUE(state_->control.markers.empty());
 
@@ -106,7 +108,9 @@ TEST_F(StateVariables, WaveformResultsAreAComplexRowAndATwoRowMarkerMatrix) {
   }
   EXPECT_THROW(vars_.set("trafficWaveform", Value::matrix(2, 2, {1, 2, 3, 4})), runtime::Error);
   EXPECT_THROW(vars_.set("trafficWaveform", Value::text("abc")), runtime::Error);
-  EXPECT_EQ(state_->traffic.markers, (std::vector<std::uint8_t>{3, 0, 2}));
+  EXPECT_EQ(std::vector<std::uint8_t>(state_->traffic.markers.begin(),
+                                      state_->traffic.markers.end()),
+            (std::vector<std::uint8_t>{3, 0, 2}));
 }
 
 }  // namespace
