@@ -16,7 +16,7 @@ namespace kelvane::synthesis {
 
 // Rows of at least this many bytes are placed on transparent huge pages, and freed ones are kept
 // for the next rows (see allocateLarge).
-inline constexpr std::size_t kLargeRowBytes = std::size_t{4} << 20;
+inline constexpr std::size_t kLargeRowBytes = std::size_t{1} << 20;
 
 // Memory for a large row: 2 MB aligned and advised for huge pages, so that first touching 250 MB
 // takes a hundred page faults instead of sixty thousand. A block freed by deallocateLarge serves

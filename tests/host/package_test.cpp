@@ -61,7 +61,8 @@ TEST_F(Package, TheDebianPackageHoldsEverythingAndItsToolRunsFromWhereItUnpacks)
   ASSERT_EQ(contents.code, 0) << contents.text;
   for (const char* file :
        {"./usr/bin/kelvane-cli", "./usr/bin/kelvane", "./usr/bin/kelvane-siggen-sim",
-        "./usr/lib/libQarn_FTM_c.so", "./usr/share/kelvane/layouts/Qarn_FTM_GUI_c.ui",
+        "./usr/lib/libQarn_FTM_c.so", "./usr/lib/kelvane/libkelvane-matio.so",
+        "./usr/share/kelvane/layouts/Qarn_FTM_GUI_c.ui",
         "./usr/share/kelvane/layouts/splash.jpg", "./usr/share/man/man1/kelvane-cli.1.gz",
         "./usr/share/man/man1/kelvane-siggen-sim.1.gz",
         "./usr/share/bash-completion/completions/kelvane-cli",
@@ -85,6 +86,18 @@ TEST_F(Package, TheDebianPackageHoldsEverythingAndItsToolRunsFromWhereItUnpacks)
   const Output version = run("cd '" + scratch_.string() + "' && '" + cli.string() + "' --version");
   EXPECT_EQ(version.code, 0) << version.text;
   EXPECT_EQ(version.text, "kelvane-cli " KELVANE_VERSION "\n");
+  // MAT files go through the plugin of the package, loaded only when one is written or read in
+  // version 7.3: not at start, nor for a version 5 file.
+  const std::string inScratch = "cd '" + scratch_.string() + "' && LD_DEBUG=files '" + cli.string();
+  const Output saved = run(inScratch + "' params save p.mat 2>&1");
+  EXPECT_EQ(saved.code, 0) << saved.text;
+  EXPECT_TRUE(has(saved.text, "file=" + root.string() + "/usr/lib/kelvane/libkelvane-matio.so"))
+      << saved.text;
+  const Output shown = run(inScratch + "' params show --params p.mat 2>&1");
+  EXPECT_EQ(shown.code, 0) << shown.text;
+  EXPECT_TRUE(has(shown.text, "\"trafficChannelPackets\": 8")) << shown.text;
+  EXPECT_FALSE(has(shown.text, "libmatio")) << shown.text;
+  EXPECT_FALSE(has(shown.text, "libhdf5")) << shown.text;
   const Output libraries = run("ldd '" + (root / "usr/bin/kelvane").string() + "'");
   EXPECT_TRUE(has(libraries.text, "libQarn_FTM_c.so => " + root.string() + "/")) << libraries.text;
   EXPECT_FALSE(has(libraries.text, "not found")) << libraries.text;
