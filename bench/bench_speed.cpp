@@ -24,6 +24,7 @@
 #include "coding/modparams.hpp"
 #include "coding/trfchn.hpp"
 #include "instrument/block.hpp"
+#include "library/process.hpp"
 #include "synthesis/channels.hpp"
 #include "synthesis/filter_design.hpp"
 #include "synthesis/parallel.hpp"
@@ -295,6 +296,7 @@ void registerAll() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kelvane::library::keepFreedMemoryForReuse();  // as the programs run
   registerAll();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -36,24 +36,42 @@ TEST(LargeRows, FreedRowsServeTheNextRowWithoutFaultsAndGoBackWhole) {
   deallocateLarge(first, 10 * kMiB);
   EXPECT_TRUE(mapped(first, 10 * kMiB));  // kept
 
-  // A row of 7 MB (8 MB of huge pages) takes the kept block; the 2 MB beyond it go back at once.
+  // A row of 7 MB takes the kept block whole, and gives it back whole for a row of 10 MB.
   const long before = faultsOfThisThread();
   void* second = allocateLarge(7 * kMiB);
   ASSERT_EQ(second, first);
   std::memset(second, 2, 7 * kMiB);
   EXPECT_LT(faultsOfThisThread() - before, 8);  // none, give or take the test's own pages
-  EXPECT_TRUE(mapped(second, 8 * kMiB));
-  EXPECT_FALSE(mapped(static_cast<char*>(first) + 8 * kMiB, 2 * kMiB));
+  deallocateLarge(second, 7 * kMiB);
+  ASSERT_EQ(allocateLarge(10 * kMiB), first);
+  EXPECT_TRUE(mapped(first, 10 * kMiB));
 
   // A row of less than half the kept block gets a mapping of its own.
-  deallocateLarge(second, 7 * kMiB);
+  deallocateLarge(first, 10 * kMiB);
   void* small = allocateLarge(kMiB);
   EXPECT_NE(small, second);
   deallocateLarge(small, kMiB);
 
   releaseLargeRows();
-  EXPECT_FALSE(mapped(second, 8 * kMiB));
+  EXPECT_FALSE(mapped(first, 10 * kMiB));
   EXPECT_FALSE(mapped(small, 2 * kMiB));
+}
+
+// A full store keeps the larger block: a waveform row outweighs small rows.
+TEST(LargeRows, AFullStoreMakesRoomForALargerBlock) {
+  releaseLargeRows();
+  std::vector<void*> small;
+  for (int i = 0; i < 12; ++i)
+    small.push_back(allocateLarge(2 * kMiB));
+  void* large = allocateLarge(40 * kMiB);
+  for (void* p : small)
+    deallocateLarge(p, 2 * kMiB);
+  deallocateLarge(large, 40 * kMiB);
+  EXPECT_TRUE(mapped(large, 40 * kMiB));
+  EXPECT_EQ(allocateLarge(40 * kMiB), large);
+  deallocateLarge(large, 40 * kMiB);
+  releaseLargeRows();
+  EXPECT_FALSE(mapped(large, 40 * kMiB));
 }
 
 // A sample row resized leaves its samples unwritten, and a recalculation's row of the same size
