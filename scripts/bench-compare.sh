@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Before and after, interleaved in one run: the whole `kelvane-cli calculate` process (CPU time =
+# Before and after, side by side in one run: the whole `kelvane-cli calculate` process (CPU time =
 # user + system, and wall time; median of N runs) for the start-up and the largest case with 1
 # and 2 threads, and bench_download of both builds. The before build is a build of the commit
 # before the speed work (e.g. cmake -S <checkout of be7c20c> -B /tmp/before; cmake --build
@@ -15,23 +15,27 @@ startup=()
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
-run() {  # build threads args... -> "cpu wall"
+run() {  # build threads args... -> "cpu wall" in seconds, from the shell's own clock (1 ms)
   local build=$1 threads=$2; shift 2
-  KELVANE_THREADS=$threads /usr/bin/time -f "%U %S %e" "$build/src/cli/kelvane-cli" calculate "$@" \
-    2>&1 >/dev/null | awk '{printf "%.3f %.3f\n", $1 + $2, $3}'
+  local TIMEFORMAT="%3U %3S %3R"
+  { time KELVANE_THREADS=$threads "$build/src/cli/kelvane-cli" calculate "$@" >/dev/null 2>&1; } \
+    2>&1 | awk '{printf "%.3f %.3f\n", $1 + $2, $3}'
 }
+# Each build's runs in a block after one untimed run: the before build's 4 KiB pages, run in
+# between, would leave the kernel too few free huge pages for the after build's first touch.
 for name in startup largest; do
   declare -n args=$name
   for threads in 1 2; do
-    : >/tmp/bench-compare.before; : >/tmp/bench-compare.after
-    for ((i = 0; i < n; i++)); do
-      run "$before" "$threads" "${args[@]}" >>/tmp/bench-compare.before
-      run "$after" "$threads" "${args[@]}" >>/tmp/bench-compare.after
-    done
     for which in before after; do
+      build=$before; [ "$which" = after ] && build=$after
+      run "$build" "$threads" "${args[@]}" >/dev/null
+      : >/tmp/bench-compare.$which
+      for ((i = 0; i < n; i++)); do
+        run "$build" "$threads" "${args[@]}" >>/tmp/bench-compare.$which
+      done
       cpu=$(cut -d' ' -f1 /tmp/bench-compare.$which | median)
       wall=$(cut -d' ' -f2 /tmp/bench-compare.$which | median)
-      printf "%-8s %s threads=%s  CPU %6.3f s  wall %6.3f s\n" "$name" "$which" "$threads" "$cpu" "$wall"
+      printf "%-8s %-6s threads=%s  CPU %6.3f s  wall %6.3f s\n" "$name" "$which" "$threads" "$cpu" "$wall"
     done
   done
   unset -n args
