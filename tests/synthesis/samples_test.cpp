@@ -80,7 +80,8 @@ TEST(LargeRows, SampleRowsOfARecalculationReuseTheFreedRow) {
   releaseLargeRows();
   const std::complex<double>* data = nullptr;
   {
-    Samples row(1 << 20);  // 16 MB
+    Samples row(1 << 20);  // 16 MB, every page written as a calculation writes it
+    std::fill(row.begin(), row.end(), std::complex<double>{3, 4});
     row.back() = {1, 2};
     data = row.data();
   }
