@@ -44,8 +44,9 @@ class FakeInstrument {
     bool closeOnNextMessage = false;                 // close after the next message, unanswered
     std::size_t readBytes = 256 * 1024;              // largest read
     int receiveBuffer = 0;                           // SO_RCVBUF of accepted sockets (0: system)
-    // A pause before the first read of a connection: the client's socket buffers fill meanwhile.
-    std::chrono::milliseconds firstReadPause{0};
+    // A pause once the first block's header is in, before any of its bytes are read: whatever
+    // came before (queries and their replies), the client's buffers then fill with the block.
+    std::chrono::milliseconds firstBlockPause{0};
   };
 
   // Listens on 127.0.0.1 with a free port.
@@ -137,6 +138,7 @@ class FakeInstrument {
   std::size_t digits_ = 0;
   std::string lengthText_;
   std::size_t blockLeft_ = 0;
+  bool blockPaused_ = false;  // the first block's pause was taken
   FakeMessage current_;
 
   void start() {
@@ -179,15 +181,9 @@ class FakeInstrument {
         conn_ = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
         if (conn_ >= 0) {
           ++connections_;
-          std::chrono::milliseconds pause;
-          {
-            std::lock_guard lock(m_);
-            if (b_.receiveBuffer > 0)
-              ::setsockopt(conn_, SOL_SOCKET, SO_RCVBUF, &b_.receiveBuffer,
-                           sizeof b_.receiveBuffer);
-            pause = b_.firstReadPause;
-          }
-          std::this_thread::sleep_for(pause);
+          std::lock_guard lock(m_);
+          if (b_.receiveBuffer > 0)
+            ::setsockopt(conn_, SOL_SOCKET, SO_RCVBUF, &b_.receiveBuffer, sizeof b_.receiveBuffer);
         }
         continue;
       }
@@ -208,6 +204,15 @@ class FakeInstrument {
       }
       for (long i = 0; i < n && conn_ >= 0;) {
         if (in_ == In::Block) {
+          if (!blockPaused_) {
+            blockPaused_ = true;
+            std::chrono::milliseconds pause;
+            {
+              std::lock_guard lock(m_);
+              pause = b_.firstBlockPause;
+            }
+            std::this_thread::sleep_for(pause);
+          }
           i += static_cast<long>(takeBlock(buf.data() + i, static_cast<std::size_t>(n - i)));
         } else {
           consume(buf[i++]);

@@ -171,17 +171,18 @@ TEST(LanTransport, BadDownloadsAreRefusedBeforeAnythingIsSent) {
 
 TEST(LanTransport, PartialSendsAreResumedUntilEveryByteIsOut) {
   ShortTimeouts t(std::chrono::milliseconds(5000));
-  // One 4 MiB write per block: more than the socket buffers of both ends hold.
-  t.adjust([](auto& s) { s.chunkBytes = 4 << 20; });
+  // One 16 MiB write for the I/Q block: four times what the system lets a sending buffer grow
+  // to (net.core.wmem_max, 4 MiB on Debian), so it cannot all be taken at once.
+  t.adjust([](auto& s) { s.chunkBytes = 16 << 20; });
   FakeInstrument fake;
   fake.change([](auto& b) {
     b.receiveBuffer = 64 * 1024;
     b.readBytes = 4096;
-    // Nothing is read at first, so the system cannot take the whole write at once whatever
-    // size it has grown the sending buffer to.
-    b.firstReadPause = std::chrono::milliseconds(200);
+    // Nothing of the block is read at first, so the system cannot take the whole write at once
+    // whatever size it has grown the sending buffer to.
+    b.firstBlockPause = std::chrono::milliseconds(200);
   });
-  const std::size_t n = 1 << 20;
+  const std::size_t n = 1 << 22;
   std::vector<C> iq(n);
   std::vector<std::uint8_t> markers(n);
   for (std::size_t i = 0; i < n; ++i) {
