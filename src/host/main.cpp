@@ -48,11 +48,13 @@ int runWhileMainWindowExists(QApplication& app) {
 }
 
 // Deletes the windows still open (hidden dialogs, the windows of --screenshots), so that the
-// program ends with nothing of its own left allocated.
+// program ends with nothing of its own left allocated. Only windows without a parent: the others
+// go with their parent, and some (a combo box's list) must not go before the widget that owns
+// them, which would hide them at its own deletion.
 void deleteRemainingWindows() {
   QList<QPointer<QWidget>> windows;
   for (QWidget* w : QApplication::topLevelWidgets())
-    windows.append(w);
+    if (!w->parentWidget()) windows.append(w);
   for (const QPointer<QWidget>& w : windows)
     delete w.data();  // a window deleted with its parent is null by now
 }

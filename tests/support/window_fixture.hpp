@@ -36,11 +36,12 @@ inline void settle() {
   }
 }
 
-// Every top-level window, deleted now.
+// Deletes every window without a parent; the others (dialogs, a combo box's list) go with it.
+// A combo box's list deleted before its combo box crashed the combo box's own deletion.
 inline void closeAllWindows() {
   std::vector<QPointer<QWidget>> windows;
   for (QWidget* w : QApplication::topLevelWidgets())
-    windows.emplace_back(w);
+    if (!w->parentWidget()) windows.emplace_back(w);
   for (auto& w : windows)
     delete w.data();
   settle();
