@@ -240,7 +240,13 @@ json containerToJson(const Value& v, int depth) {
       o[name] = toJson(v.field(name, e), depth + 1);
     return o;
   };
-  if (v.numel() == 1) return one(0);
+  if (v.numel() == 1) {
+    // A record whose one field is named "int32" or "list" would read back as an int32 or a
+    // list: it is written as an array of one record, which reads back as the record.
+    json o = one(0);
+    if (o.size() == 1 && (o.contains("int32") || o.contains("list"))) return json::array({o});
+    return o;
+  }
   json arr = json::array();
   for (std::size_t e = 0; e < v.numel(); ++e)
     arr.push_back(one(e));

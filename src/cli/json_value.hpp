@@ -4,6 +4,7 @@
 //   complex           {"re": 1, "im": -2}; a complex array {"re": [..], "im": [..]}
 //   text              "QarnFTM-Traffic"
 //   records           {"drcValue": 1, "packet": [...]}; an array of records is a record array
+//                     (one whose only field is "int32" or "list" is written [{"list": ...}])
 //   lists             {"list": [ ... ]} (or any array of mixed kinds)
 //   int32             {"int32": 5}
 #pragma once

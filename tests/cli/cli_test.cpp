@@ -136,6 +136,26 @@ TEST_F(Cli, AnInt32ArgumentOutsideItsRangeIsRefused) {
   EXPECT_EQ(r.code, 0) << r.err;
 }
 
+// Fuzz finding (fuzz/corpus/fuzz_cli_json/regress-record-named-like-a-form): a record whose one
+// field is named "int32" or "list" was printed as {"int32": 5}, which reads back as an int32.
+// It prints as an array of one record, and what is printed reads back as the same record.
+TEST_F(Cli, ARecordNamedLikeAJsonFormReadsBackAsARecord) {
+  for (const std::string arg :
+       {"[{\"int32\":5}]", "[{\"list\":[1,2]}]", "{\"a\":[{\"int32\":{\"int32\":7}}]}"}) {
+    const Result first = cli("call formatconfig '" + arg + "'");
+    ASSERT_EQ(first.code, 0) << first.err;
+    EXPECT_EQ(first.out, arg + "\n");
+    const Result again =
+        cli("call compareStruct '" + arg + "' '" + first.out.substr(0, first.out.size() - 1) + "'");
+    EXPECT_EQ(again.code, 0) << again.err;
+    EXPECT_EQ(again.out, "1\n") << arg;
+  }
+  // The forms themselves are unchanged.
+  const Result r = cli("call formatconfig '{\"a\":{\"int32\":5},\"b\":{\"list\":[1,\"x\"]}}'");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "{\"a\":{\"int32\":5},\"b\":{\"list\":[1,\"x\"]}}\n");
+}
+
 TEST_F(Cli, CalculateWritesTheChosenFilesAndASummary) {
   Result r = cli("calculate " + kSmall + " --out waves --format mornath,mat,sigmf");
   ASSERT_EQ(r.code, 0) << r.err;
@@ -168,7 +188,7 @@ TEST_F(Cli, BadParametersAreRefusedWithTheFieldNamed) {
 
 // Plots for reports: each kind written as the file its extension names, without a display.
 TEST_F(Cli, PlotWritesEachKindAsPngSvgOrPdf) {
-  const char* kinds[][2] = {{"spectrum", "png"}, {"waterfall", "png"}, {"ccdf", "svg"},
+  const char* kinds[][2] = {{"spectrum", "png"}, {"waterfall", "png"},  {"ccdf", "svg"},
                             {"iq", "pdf"},       {"iq-overlay", "png"}, {"eye", "png"},
                             {"scatter", "svg"},  {"filter", "svg"}};
   for (const auto& [kind, ext] : kinds) {
