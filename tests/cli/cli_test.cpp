@@ -118,6 +118,16 @@ TEST_F(Cli, DeeplyNestedArgumentsAreRefusedWithAMessage) {
     printed = printed["list"][1];
   EXPECT_EQ(depth, 63);
   EXPECT_EQ(printed, 1);
+  // A list prints as two levels of JSON: 40 levels of mixed arrays print as 80, which as an
+  // argument are refused with the same message.
+  std::string mixed = "1";
+  for (int i = 0; i < 40; ++i)
+    mixed = "[\"t\"," + mixed + "]";
+  r = callWith("formatconfig", "{\"a\":" + mixed + "}", "");
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = callWith("formatconfig", r.out.substr(0, r.out.size() - 1), "");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("argument 1: nested deeper than 64 levels"), std::string::npos) << r.err;
 }
 
 // Fuzz finding (fuzz/corpus/fuzz_cli_json/regress-int32-out-of-range): an int32 argument
