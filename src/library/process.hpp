@@ -32,10 +32,11 @@ void installProcessHooks(ProcessHooks hooks);
 // Keeps memory the program frees in its heap for the next allocations instead of returning it to
 // the system at once: the coding of a packet allocates and frees vectors of hundreds of kilobytes,
 // and each one fresh from the system costs a page fault every 4 KiB (a quarter of the largest
-// calculation's time in a new process). Blocks from 4 MiB up are still mapped on their own (the
-// waveform rows have their own huge-page mappings); at most 32 MiB of free heap is kept. The
-// heap is grown by 32 MiB at once and given transparent huge pages, and every thread allocates
-// from it: the first megabytes a new process writes cost one fault per 2 MiB, not 650 faults.
+// calculation's time in a new process). At most 32 MiB of free heap is kept. The heap is grown by
+// 32 MiB at once and given transparent huge pages, and every thread allocates from it: the first
+// megabytes a new process writes cost one fault per 2 MiB, not 650 faults. A block from 4 MiB up
+// is mapped on its own when the free heap cannot hold it (the waveform rows have their own
+// huge-page mappings).
 // Called first thing in main (again, it changes nothing more); without glibc's own heap (under a
 // sanitizer) only the thresholds are set.
 void keepFreedMemoryForReuse();
